@@ -1,0 +1,26 @@
+# zlib from the system (Debian's zlib1g-dev or libz-mingw-w64-dev); minizip compiled
+# from the zlib source package that scripts/bootstrap unpacks into .cache/.
+
+set(ZLIB_USE_STATIC_LIBS ${WIN32})
+find_package(ZLIB REQUIRED)
+
+set(LKS_ZLIB_SOURCE "${CMAKE_SOURCE_DIR}/.cache/zlib-src" CACHE PATH "Unpacked zlib source package")
+set(_minizip "${LKS_ZLIB_SOURCE}/contrib/minizip")
+if(EXISTS "${_minizip}/unzip.c")
+  # The unzip side, with minizip's own stdio file access: all the updater reads archives with.
+  add_library(minizip_unzip STATIC "${_minizip}/unzip.c" "${_minizip}/ioapi.c")
+  target_include_directories(minizip_unzip SYSTEM PUBLIC "${_minizip}")
+  target_link_libraries(minizip_unzip PUBLIC ZLIB::ZLIB)
+  # The zip side, for the publisher tool only.
+  add_library(minizip_zip STATIC "${_minizip}/zip.c")
+  target_link_libraries(minizip_zip PUBLIC minizip_unzip)
+  foreach(t minizip_unzip minizip_zip)
+    target_compile_options(${t} PRIVATE -w)
+  endforeach()
+else()
+  message(FATAL_ERROR "minizip sources not found in ${_minizip}: run scripts/bootstrap")
+endif()
+
+if(LKS_BUILD_TESTS)
+  find_package(GTest REQUIRED)
+endif()

@@ -1,0 +1,57 @@
+// TCP sockets and IPv4 name resolution (Winsock 2.2 / BSD sockets), with a
+// bound on every wait.
+#pragma once
+
+#include <cstdint>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <netinet/in.h>
+#endif
+
+namespace platform {
+
+#ifdef _WIN32
+using SocketHandle = SOCKET;
+constexpr SocketHandle kInvalidSocket = INVALID_SOCKET;
+#else
+using SocketHandle = int;
+constexpr SocketHandle kInvalidSocket = -1;
+#endif
+
+// Starts the socket library, asking for version 2.2 (a no-op on POSIX). Each
+// successful call is paired with one StopSockets.
+bool StartSockets();
+void StopSockets();
+
+// The first IPv4 address of a host name or dotted address, in network byte order.
+bool ResolveIPv4(const char* host, in_addr* address);
+
+// Opens a TCP connection, waiting at most `timeoutMs` for it; kInvalidSocket
+// on failure (refused, unreachable, timed out).
+SocketHandle ConnectTcp(const sockaddr_in& address, uint32_t timeoutMs);
+
+// Result of ReceiveSome besides a byte count.
+constexpr int kReceiveClosed = 0;
+constexpr int kReceiveError = -1;
+constexpr int kReceiveTimedOut = -2;
+
+// Waits at most `timeoutMs` for data and receives up to `size` bytes: the
+// count, kReceiveClosed when the peer closed, or one of the codes above.
+int ReceiveSome(SocketHandle socket, char* buffer, int size, uint32_t timeoutMs);
+
+// One send call; the number of bytes sent or -1.
+int SendOnce(SocketHandle socket, const char* data, int size);
+// Sends everything, or fails.
+bool SendAll(SocketHandle socket, const char* data, int size);
+
+void CloseSocket(SocketHandle socket);
+
+// A listening socket on 127.0.0.1 with a port of the system's choice (tests
+// and the demo's helpers). `port` receives the port in host byte order.
+SocketHandle ListenLoopback(uint16_t* port);
+// Waits at most `timeoutMs` for a connection.
+SocketHandle AcceptWithin(SocketHandle listener, uint32_t timeoutMs);
+
+}  // namespace platform

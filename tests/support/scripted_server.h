@@ -1,0 +1,60 @@
+// An HTTP server on 127.0.0.1 that answers each connection with a script: the
+// misbehaving servers no real one can play (stalls, early closes, odd
+// headers). It records every request it reads.
+#pragma once
+
+#include "platform/socket.h"
+#include "platform/thread.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+struct ServerStep {
+    enum class Kind { Send, Pause, Stall, Close };
+    Kind kind;
+    std::string data;   // Send
+    uint32_t ms = 0;    // Pause
+};
+
+inline ServerStep Send(std::string data) { return {ServerStep::Kind::Send, std::move(data), 0}; }
+// Sends `data` a few bytes at a time, pausing between writes, so that the
+// client receives it in many small blocks.
+std::vector<ServerStep> Trickle(const std::string& data, size_t piece, uint32_t pauseMs);
+inline ServerStep Pause(uint32_t ms) { return {ServerStep::Kind::Pause, {}, ms}; }
+// Holds the connection open, silent, until the server is destroyed.
+inline ServerStep Stall() { return {ServerStep::Kind::Stall, {}, 0}; }
+inline ServerStep Close() { return {ServerStep::Kind::Close, {}, 0}; }
+
+// "HTTP/1.1 200 OK" with a Content-Length header and `body`.
+std::string OkResponse(const std::string& body);
+
+class ScriptedServer {
+public:
+    // Serves up to `connections` connections in turn, each with the script.
+    explicit ScriptedServer(std::vector<ServerStep> script, int connections = 1);
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    uint16_t port() const { return m_port; }
+    // The requests read so far, each up to its empty line.
+    std::vector<std::string> requests();
+
+private:
+    void Serve(int connections);
+
+    std::vector<ServerStep> m_script;
+    platform::SocketHandle m_listener = platform::kInvalidSocket;
+    uint16_t m_port = 0;
+    platform::Event m_stop;
+    std::mutex m_mutex;
+    std::vector<std::string> m_requests;
+    std::thread m_thread;
+};
+
+}  // namespace testsupport
