@@ -15,6 +15,11 @@ if(WIN32)
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
+# Fuzz builds instrument all code for coverage; only the fuzz targets link the driver.
+if(LKS_BUILD_FUZZERS)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(LKS_SANITIZE)
   add_compile_options(-fsanitize=${LKS_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${LKS_SANITIZE})

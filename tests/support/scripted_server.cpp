@@ -7,6 +7,7 @@ namespace testsupport {
 namespace {
 
 constexpr uint32_t kAcceptTimeoutMs = 20000;
+constexpr uint32_t kAcceptSliceMs = 50;
 constexpr uint32_t kRequestTimeoutMs = 10000;
 constexpr size_t kRequestMaxLength = 65536;
 
@@ -49,7 +50,15 @@ std::vector<std::string> ScriptedServer::requests() {
 
 void ScriptedServer::Serve(int connections) {
     for (int c = 0; c < connections && !m_stop.Wait(0); ++c) {
-        platform::SocketHandle s = platform::AcceptWithin(m_listener, kAcceptTimeoutMs);
+        // Accepts in short slices so that the destructor never waits out the bound.
+        platform::SocketHandle s = platform::kInvalidSocket;
+        for (uint32_t waited = 0; s == platform::kInvalidSocket && waited < kAcceptTimeoutMs;
+             waited += kAcceptSliceMs) {
+            if (m_stop.Wait(0)) {
+                return;
+            }
+            s = platform::AcceptWithin(m_listener, kAcceptSliceMs);
+        }
         if (s == platform::kInvalidSocket) {
             return;
         }

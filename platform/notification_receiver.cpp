@@ -1,4 +1,4 @@
-#include "support/notification_sink.h"
+#include "platform/notification_receiver.h"
 
 #include <chrono>
 
@@ -6,29 +6,29 @@
 #include <windows.h>
 #endif
 
-namespace testsupport {
+namespace platform {
 
 using Clock = std::chrono::steady_clock;
 
 #ifdef _WIN32
-struct NotificationSink::Impl {
+struct NotificationReceiver::Impl {
     HWND window = nullptr;
 };
 
-NotificationSink::NotificationSink() : m_impl(new Impl) {
-    m_impl->window = CreateWindowExA(0, "STATIC", "lks-test-sink", 0, 0, 0, 0, 0, HWND_MESSAGE,
+NotificationReceiver::NotificationReceiver() : m_impl(new Impl) {
+    m_impl->window = CreateWindowExA(0, "STATIC", "lks-notifications", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                      nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
-NotificationSink::~NotificationSink() {
+NotificationReceiver::~NotificationReceiver() {
     if (m_impl->window) {
         DestroyWindow(m_impl->window);
     }
 }
 
-platform::NotifyTarget NotificationSink::target() const { return m_impl->window; }
+NotifyTarget NotificationReceiver::target() const { return m_impl->window; }
 
-bool NotificationSink::Next(platform::Notification* n, uint32_t timeoutMs) {
+bool NotificationReceiver::Next(Notification* n, uint32_t timeoutMs) {
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         MSG msg;
@@ -49,27 +49,27 @@ bool NotificationSink::Next(platform::Notification* n, uint32_t timeoutMs) {
     }
 }
 #else
-struct NotificationSink::Impl {
-    platform::NotifyQueue queue;
+struct NotificationReceiver::Impl {
+    NotifyQueue queue;
 };
 
-NotificationSink::NotificationSink() : m_impl(new Impl) {}
-NotificationSink::~NotificationSink() = default;
+NotificationReceiver::NotificationReceiver() : m_impl(new Impl) {}
+NotificationReceiver::~NotificationReceiver() = default;
 
-platform::NotifyTarget NotificationSink::target() const { return &m_impl->queue; }
+NotifyTarget NotificationReceiver::target() const { return &m_impl->queue; }
 
-bool NotificationSink::Next(platform::Notification* n, uint32_t timeoutMs) {
+bool NotificationReceiver::Next(Notification* n, uint32_t timeoutMs) {
     return m_impl->queue.Take(n, timeoutMs);
 }
 #endif
 
-std::vector<platform::Notification> NotificationSink::CollectUntil(
-    const std::function<bool(const platform::Notification&)>& isLast, uint32_t timeoutMs) {
-    std::vector<platform::Notification> got;
+std::vector<Notification> NotificationReceiver::CollectUntil(
+    const std::function<bool(const Notification&)>& isLast, uint32_t timeoutMs) {
+    std::vector<Notification> got;
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        platform::Notification n;
+        Notification n;
         if (left.count() <= 0 || !Next(&n, static_cast<uint32_t>(left.count()))) {
             return got;
         }
@@ -80,4 +80,4 @@ std::vector<platform::Notification> NotificationSink::CollectUntil(
     }
 }
 
-}  // namespace testsupport
+}  // namespace platform

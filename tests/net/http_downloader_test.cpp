@@ -1,0 +1,343 @@
+#include "net/http_downloader.h"
+
+#include "net/response_header.h"
+#include "platform/fs.h"
+#include "platform/notification_receiver.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testsupport::Close;
+using testsupport::OkResponse;
+using testsupport::Pause;
+using testsupport::Send;
+using testsupport::ServerStep;
+using testsupport::Stall;
+
+constexpr uint32_t kEndWaitMs = 20000;
+
+std::string Header(const std::string& statusAndFields) { return statusAndFields + "\r\n\r\n"; }
+
+std::string RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s) {
+        c = static_cast<char>(gen() & 0xFF);
+    }
+    return s;
+}
+
+std::vector<ServerStep> Steps(std::initializer_list<std::vector<ServerStep>> parts) {
+    std::vector<ServerStep> all;
+    for (const auto& p : parts) {
+        all.insert(all.end(), p.begin(), p.end());
+    }
+    return all;
+}
+
+struct Outcome {
+    bool result = false;
+    std::vector<platform::Notification> events;
+    std::vector<std::string> requests;
+};
+
+class DownloaderTest : public ::testing::Test {
+protected:
+    // Runs one download of "V/codelist.txt.zip" against a scripted server.
+    Outcome Run(std::vector<ServerStep> script, uint32_t receiveTimeoutMs = kReceiveTimeoutMs,
+                const std::string& local = "") {
+        testsupport::ScriptedServer server(std::move(script));
+        CHttpDownloader client;
+        client.SetTimeouts(kConnectTimeoutMs, receiveTimeoutMs);
+        EXPECT_TRUE(client.Init("127.0.0.1", server.port(), m_sink.target()));
+        Outcome out;
+        out.result = client.DownloadFile((local.empty() ? Target() : local).c_str(), "V/codelist.txt.zip");
+        out.events = CollectEnd();
+        out.requests = server.requests();
+        return out;
+    }
+
+    std::vector<platform::Notification> CollectEnd() {
+        auto events = m_sink.CollectUntil(
+            [](const platform::Notification& n) {
+                return n.wParam == DOWNLOAD_DONE || n.wParam == DOWNLOAD_FAILED;
+            },
+            kEndWaitMs);
+        for (const auto& n : events) {
+            EXPECT_EQ(n.message, WM_DOWNLOAD_EVENT);
+        }
+        return events;
+    }
+
+    std::string Target() const { return m_dir / "lksupdate\\V\\codelist.txt.zip"; }
+
+    platform::NotificationReceiver m_sink;
+    testsupport::TempDir m_dir;
+};
+
+std::vector<uintptr_t> Codes(const Outcome& o) {
+    std::vector<uintptr_t> codes;
+    for (const auto& n : o.events) {
+        codes.push_back(n.wParam);
+    }
+    return codes;
+}
+
+// Successful downloads: CONNECTED, LENGTH(total), PROGRESS rising to the
+// stored size, DONE; the file holds exactly the body.
+void ExpectSuccess(const Outcome& o, const std::string& path, const std::string& body, int length) {
+    ASSERT_TRUE(o.result);
+    ASSERT_GE(o.events.size(), 3u);
+    EXPECT_EQ(o.events.front().wParam, DOWNLOAD_CONNECTED);
+    EXPECT_EQ(o.events[1].wParam, DOWNLOAD_LENGTH);
+    EXPECT_EQ(o.events[1].lParam, length);
+    EXPECT_EQ(o.events.back().wParam, DOWNLOAD_DONE);
+    intptr_t last = -1;
+    for (size_t i = 2; i + 1 < o.events.size(); ++i) {
+        ASSERT_EQ(o.events[i].wParam, DOWNLOAD_PROGRESS);
+        EXPECT_GT(o.events[i].lParam, last);
+        last = o.events[i].lParam;
+    }
+    if (last >= 0) {
+        EXPECT_EQ(last, static_cast<intptr_t>(body.size()));
+    }
+    EXPECT_EQ(testsupport::ReadFileBytes(path), body);
+}
+
+void ExpectFailure(const Outcome& o) {
+    EXPECT_FALSE(o.result);
+    ASSERT_FALSE(o.events.empty());
+    EXPECT_EQ(o.events.back().wParam, DOWNLOAD_FAILED);
+    for (size_t i = 0; i + 1 < o.events.size(); ++i) {
+        EXPECT_NE(o.events[i].wParam, DOWNLOAD_FAILED);
+        EXPECT_NE(o.events[i].wParam, DOWNLOAD_DONE);
+    }
+}
+
+TEST_F(DownloaderTest, SendsTheRequestByteForByte) {
+    testsupport::ScriptedServer server({Send(OkResponse("x"))});
+    CHttpDownloader client;
+    ASSERT_TRUE(client.Init("127.0.0.1", server.port(), m_sink.target()));
+    ASSERT_TRUE(client.DownloadFile(Target().c_str(), "V\\program files\\a b.dll.zip"));
+    CollectEnd();
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0],
+              "GET /V\\program%20files\\a%20b.dll.zip HTTP/1.1\r\n"
+              "Accept: */*\r\n"
+              "Accept-Language: zh-cn\r\n"
+              "Accept-Encoding: gzip, deflate\r\n"
+              "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; .NET CLR 1.1.4322)\r\n"
+              "Host: 127.0.0.1\r\n"
+              "Connection: Keep-Alive\r\n"
+              "\r\n");
+}
+
+TEST_F(DownloaderTest, WholeResponseInOneBlock) {
+    Outcome o = Run({Send(OkResponse("hello"))});
+    ExpectSuccess(o, Target(), "hello", 5);
+    EXPECT_EQ(Codes(o), (std::vector<uintptr_t>{DOWNLOAD_CONNECTED, DOWNLOAD_LENGTH, DOWNLOAD_DONE}));
+}
+
+TEST_F(DownloaderTest, FoldersOfTheLocalPathAreCreated) {
+    Outcome o = Run({Send(OkResponse("x"))});
+    ASSERT_TRUE(o.result);
+    EXPECT_TRUE(testsupport::FolderExists(m_dir / "lksupdate\\V"));
+}
+
+TEST_F(DownloaderTest, ForwardSlashesInTheLocalPathLandAtTheSamePlace) {
+    std::string slashed = m_dir.path() + "/a/b/file.zip";
+    Outcome o = Run({Send(OkResponse("abc"))}, kReceiveTimeoutMs, slashed);
+    ExpectSuccess(o, m_dir / "a\\b\\file.zip", "abc", 3);
+}
+
+TEST_F(DownloaderTest, BodyInManySmallWrites) {
+    std::string body = RandomBytes(300000, 1);
+    Outcome o = Run(Steps({{Send(Header("HTTP/1.1 200 OK\r\nContent-Length: 300000"))},
+                           testsupport::Trickle(body, 25000, 5)}));
+    ExpectSuccess(o, Target(), body, 300000);
+    EXPECT_GT(o.events.size(), 4u) << "the body should have come in several blocks";
+}
+
+TEST_F(DownloaderTest, HeaderSplitAcrossBlocks) {
+    Outcome o = Run(Steps({testsupport::Trickle("HTTP/1.1 200 OK\r\nContent-Le", 7, 5),
+                           {Send("ngth: 5\r\n\r\nhel"), Pause(20), Send("lo")}}));
+    ExpectSuccess(o, Target(), "hello", 5);
+}
+
+TEST_F(DownloaderTest, LongHeaderBeyondTheFirstKilobyteCounts) {
+    std::string header = "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(6000, 'p') + "\r\nContent-Length: 4";
+    Outcome o = Run(Steps({testsupport::Trickle(Header(header), 1500, 5), {Send("data")}}));
+    ExpectSuccess(o, Target(), "data", 4);
+}
+
+TEST_F(DownloaderTest, LargeBodyArrivesIntact) {
+    std::string body = RandomBytes(3 * 1024 * 1024 + 17, 2);
+    Outcome o = Run({Send(OkResponse(body))});
+    ExpectSuccess(o, Target(), body, static_cast<int>(body.size()));
+}
+
+TEST_F(DownloaderTest, BytesBeyondTheLengthAreNotStored) {
+    Outcome o = Run({Send(Header("HTTP/1.1 200 OK\r\nContent-Length: 5") + "helloEXTRA")});
+    ExpectSuccess(o, Target(), "hello", 5);
+
+    std::string body = RandomBytes(150000, 3);
+    o = Run({Send(Header("HTTP/1.1 200 OK\r\nContent-Length: 150000")), Pause(20),
+             Send(body + "trailing garbage")});
+    ExpectSuccess(o, Target(), body, 150000);
+}
+
+TEST_F(DownloaderTest, ZeroLengthGivesAnEmptyFile) {
+    Outcome o = Run({Send(Header("HTTP/1.1 200 OK\r\nContent-Length: 0"))});
+    ExpectSuccess(o, Target(), "", 0);
+    EXPECT_TRUE(testsupport::FileExists(Target()));
+}
+
+TEST_F(DownloaderTest, BodyUntilCloseWhenTheServerSaysSo) {
+    std::string body = RandomBytes(120000, 4);
+    Outcome o = Run({Send(Header("HTTP/1.1 200 OK\r\nConnection: close")), Send(body), Close()});
+    ExpectSuccess(o, Target(), body, 0);
+    o = Run({Send(Header("HTTP/1.0 200 OK") + "old server"), Close()});
+    ExpectSuccess(o, Target(), "old server", 0);
+}
+
+struct FailureCase {
+    const char* name;
+    std::vector<ServerStep> script;
+    bool fileWritten;  // whether the local file may exist afterwards
+};
+
+std::ostream& operator<<(std::ostream& os, const FailureCase& c) { return os << c.name; }
+
+std::vector<FailureCase> FailureCases() {
+    return {
+        {"NotFound", {Send(Header("HTTP/1.1 404 Not Found\r\nContent-Length: 9") + "not found")}, false},
+        {"ServerError", {Send(Header("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0"))}, false},
+        {"Redirect", {Send(Header("HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\nContent-Length: 0"))}, false},
+        {"OkTextOutsideTheStatusLine",
+         {Send(Header("HTTP/1.1 403 Forbidden\r\nX-Why: 200 OK\r\nContent-Length: 2") + "no")}, false},
+        {"ClosedBeforeAnyByte", {Close()}, false},
+        {"ClosedInTheHeader", {Send("HTTP/1.1 200 OK\r\nContent-Len"), Close()}, false},
+        {"ClosedMidBody", {Send(Header("HTTP/1.1 200 OK\r\nContent-Length: 10") + "12345"), Close()}, true},
+        {"KeepAliveWithoutLength", {Send(Header("HTTP/1.1 200 OK") + "body"), Stall()}, false},
+        {"Chunked", {Send(Header("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked") + "4\r\nbody\r\n0\r\n\r\n")}, false},
+        {"Gzipped", {Send(Header("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 3") + "abc")}, false},
+        {"NegativeLength", {Send(Header("HTTP/1.1 200 OK\r\nContent-Length: -5") + "abc")}, false},
+        {"LengthAbove32Bits", {Send(Header("HTTP/1.1 200 OK\r\nContent-Length: 4294967301") + "abc")}, false},
+        {"UnparsableLength", {Send(Header("HTTP/1.1 200 OK\r\nContent-Length: 12abc") + "abc")}, false},
+        {"HeaderWithoutEnd", {Send("HTTP/1.1 200 OK\r\nX-Pad: " + std::string(kHeaderMaxLength, 'p')), Stall()}, false},
+        {"NotHttp", {Send("SSH-2.0-OpenSSH_9.2\r\n\r\n"), Close()}, false},
+    };
+}
+
+class DownloaderFailureTest : public DownloaderTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(DownloaderFailureTest, FailsWithoutAFileThatLooksComplete) {
+    const FailureCase& c = GetParam();
+    // The time-out is long: each of these must end on its own, not by waiting.
+    Outcome o = Run(c.script, 60000);
+    ExpectFailure(o);
+    EXPECT_EQ(o.events.front().wParam, DOWNLOAD_CONNECTED);
+    EXPECT_TRUE(testsupport::FolderExists(m_dir / "lksupdate\\V"));
+    if (!c.fileWritten) {
+        EXPECT_FALSE(testsupport::FileExists(Target()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DownloaderFailureTest, ::testing::ValuesIn(FailureCases()),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(DownloaderTest, ClosedMidBodyKeepsWhatArrived) {
+    Outcome o = Run({Send(Header("HTTP/1.1 200 OK\r\nContent-Length: 10") + "12345"), Close()});
+    ExpectFailure(o);
+    EXPECT_EQ(testsupport::ReadFileBytes(Target()), "12345");
+}
+
+TEST_F(DownloaderTest, StalledServerTimesOut) {
+    Outcome o = Run({Send(Header("HTTP/1.1 200 OK\r\nContent-Length: 10") + "12345"), Stall()}, 300);
+    ExpectFailure(o);
+    EXPECT_EQ(Codes(o), (std::vector<uintptr_t>{DOWNLOAD_CONNECTED, DOWNLOAD_LENGTH, DOWNLOAD_FAILED}));
+    o = Run({Stall()}, 300);
+    EXPECT_EQ(Codes(o), (std::vector<uintptr_t>{DOWNLOAD_CONNECTED, DOWNLOAD_FAILED}));
+}
+
+TEST_F(DownloaderTest, LocalFileThatCannotBeWrittenFails) {
+    // The target is an existing folder.
+    ASSERT_TRUE(platform::CreateDir((m_dir / "lksupdate").c_str()));
+    ASSERT_TRUE(platform::CreateDir((m_dir / "lksupdate\\V").c_str()));
+    ASSERT_TRUE(platform::CreateDir(Target().c_str()));
+    Outcome o = Run({Send(OkResponse("hello"))});
+    ExpectFailure(o);
+}
+
+TEST_F(DownloaderTest, RefusedConnectionPostsOnlyFailure) {
+    uint16_t port = 0;
+    platform::StartSockets();
+    platform::SocketHandle s = platform::ListenLoopback(&port);
+    ASSERT_NE(s, platform::kInvalidSocket);
+    platform::CloseSocket(s);  // nothing listens there now
+    CHttpDownloader client;
+    ASSERT_TRUE(client.Init("127.0.0.1", port, m_sink.target()));
+    EXPECT_FALSE(client.DownloadFile(Target().c_str(), "V/codelist.txt.zip"));
+    Outcome o;
+    o.events = CollectEnd();
+    EXPECT_EQ(Codes(o), (std::vector<uintptr_t>{DOWNLOAD_FAILED}));
+    EXPECT_FALSE(testsupport::FileExists(Target()));
+    platform::StopSockets();
+}
+
+TEST_F(DownloaderTest, FailedInitLeavesNoEarlierAddress) {
+    testsupport::ScriptedServer server({Send(OkResponse("x"))});
+    CHttpDownloader client;
+    ASSERT_TRUE(client.Init("127.0.0.1", server.port(), m_sink.target()));
+    EXPECT_FALSE(client.Init("no-such-host.invalid", 80, m_sink.target()));
+    EXPECT_FALSE(client.DownloadFile(Target().c_str(), "V/codelist.txt.zip"));
+    Outcome o;
+    o.events = CollectEnd();
+    EXPECT_EQ(Codes(o), (std::vector<uintptr_t>{DOWNLOAD_FAILED}));
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(DownloaderTest, TextsThatDoNotFitAreRefusedBeforeSending) {
+    testsupport::ScriptedServer server({Send(OkResponse("x"))});
+    CHttpDownloader client;
+    EXPECT_FALSE(client.Init(std::string(100, 'h').c_str(), server.port(), m_sink.target()));
+    ASSERT_TRUE(client.Init("127.0.0.1", server.port(), m_sink.target()));
+
+    std::string longLocal = m_dir.path() + "\\" + std::string(255 - m_dir.path().size(), 'x');
+    ASSERT_EQ(longLocal.size(), 256u);
+    EXPECT_FALSE(client.DownloadFile(longLocal.c_str(), "V/a.zip"));
+    EXPECT_FALSE(client.DownloadFile(Target().c_str(), std::string(900, 'p').c_str()));
+    // Spaces that grow past the buffer once escaped.
+    EXPECT_FALSE(client.DownloadFile(Target().c_str(), std::string(300, ' ').c_str()));
+    EXPECT_FALSE(testsupport::FolderExists(m_dir / "lksupdate"));
+
+    // Nothing reached the server: the next download is its first request.
+    EXPECT_TRUE(client.DownloadFile(Target().c_str(), "V/a.zip"));
+    CollectEnd();
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0].rfind("GET /V/a.zip HTTP/1.1\r\n", 0), 0u);
+}
+
+TEST_F(DownloaderTest, ClientServesOneDownloadAfterAnother) {
+    std::string first = RandomBytes(250000, 5);
+    testsupport::ScriptedServer server({Send(OkResponse(first))}, 2);
+    ASSERT_TRUE(g_downloader.Init("127.0.0.1", server.port(), m_sink.target()));
+    ASSERT_TRUE(g_downloader.DownloadFile((m_dir / "one.zip").c_str(), "V/one.zip"));
+    CollectEnd();
+    ASSERT_TRUE(g_downloader.DownloadFile((m_dir / "two.zip").c_str(), "V/two.zip"));
+    CollectEnd();
+    EXPECT_EQ(testsupport::ReadFileBytes(m_dir / "one.zip"), first);
+    EXPECT_EQ(testsupport::ReadFileBytes(m_dir / "two.zip"), first);
+    EXPECT_EQ(server.requests().size(), 2u);
+}
+
+}  // namespace
