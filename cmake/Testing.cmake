@@ -13,6 +13,17 @@ function(lks_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
-    PROPERTIES LABELS "${arg_LABELS}" TIMEOUT 300 RESOURCE_LOCK "${arg_LOCKS}"
-               ENVIRONMENT "LKS_SOURCE_DIR=${CMAKE_SOURCE_DIR};LKS_BINARY_DIR=${CMAKE_BINARY_DIR}")
+    TEST_LIST ${name}_TESTS
+    PROPERTIES TIMEOUT 300)
+  # Discovery at test time flattens list-valued PROPERTIES (CMake 3.25), so
+  # labels, environment and locks are set by a file read after the test list.
+  set(props_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake)
+  file(WRITE ${props_file}
+    "if(${name}_TESTS)\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES\n"
+    "    LABELS \"${arg_LABELS}\"\n"
+    "    ENVIRONMENT \"LKS_SOURCE_DIR=${CMAKE_SOURCE_DIR};LKS_BINARY_DIR=${CMAKE_BINARY_DIR}\"\n"
+    "    RESOURCE_LOCK \"${arg_LOCKS}\")\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${props_file})
 endfunction()
