@@ -1,0 +1,99 @@
+#include "engine/code_list.h"
+
+#include "engine/line_reader.h"
+#include "platform/codepage.h"
+
+#include <climits>
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// Drops blanks on both sides. Walks characters, not bytes, so that the second
+// byte of a double-byte character is never taken for a blank.
+std::string_view Trim(std::string_view text) {
+    size_t begin = 0;
+    while (begin < text.size() && IsBlank(text[begin])) {
+        ++begin;
+    }
+    size_t end = begin;
+    for (size_t i = begin; i < text.size();) {
+        size_t len = platform::CharLength(text, i);
+        if (len > 1 || !IsBlank(text[i])) {
+            end = i + len;
+        }
+        i += len;
+    }
+    return text.substr(begin, end - begin);
+}
+
+}  // namespace
+
+std::string GetTagValue(std::string line, std::string tag) {
+    std::string opener = "<" + tag;
+    size_t at = platform::FindText(line, opener);
+    if (at == std::string::npos) {
+        return std::string();
+    }
+    size_t start = at + opener.size();
+    size_t close = platform::FindChar(line, '>', start);
+    if (close == std::string::npos) {
+        return std::string();
+    }
+    return std::string(Trim(std::string_view(line).substr(start, close - start)));
+}
+
+int32_t ReadNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Accumulated as a magnitude that stops growing at the saturation limit.
+    const int64_t limit = negative ? -static_cast<int64_t>(INT32_MIN) : INT32_MAX;
+    int64_t magnitude = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > limit) {
+            magnitude = limit;
+        }
+    }
+    return static_cast<int32_t>(negative ? -magnitude : magnitude);
+}
+
+void SplitPath(std::string_view path, std::string* folder, std::string* fileName) {
+    size_t last = platform::FindLastChar(path, '\\');
+    if (last == std::string_view::npos) {
+        folder->clear();
+        fileName->assign(path);
+        return;
+    }
+    folder->assign(path.substr(0, last));
+    fileName->assign(path.substr(last + 1));
+}
+
+UpdateItem ParseUpdateItem(const std::string& line) {
+    UpdateItem item;
+    item.path = GetTagValue(line, "FN");
+    item.checksum = GetTagValue(line, "MD");
+    item.size = ReadNumber(GetTagValue(line, "SZ"));
+    item.zz = ReadNumber(GetTagValue(line, "ZZ"));
+    SplitPath(item.path, &item.folder, &item.fileName);
+    return item;
+}
+
+int CountLines(const std::string& path) {
+    CLineReader reader(path.c_str());
+    std::string line;
+    int count = 0;
+    while (count < INT_MAX && reader.ReadLine(line)) {
+        ++count;
+    }
+    return count;
+}
