@@ -6,11 +6,32 @@
 
 namespace platform {
 
+namespace {
+
+struct ThreadStart {
+    ThreadProc proc;
+    void* argument;
+};
+
+// _beginthreadex wants a __stdcall function; ours are plain ones on 32-bit.
+unsigned __stdcall RunThread(void* raw) {
+    ThreadStart start = *static_cast<ThreadStart*>(raw);
+    delete static_cast<ThreadStart*>(raw);
+    return start.proc(start.argument);
+}
+
+}  // namespace
+
 bool StartThread(ThreadProc proc, void* argument) {
+    auto* start = new ThreadStart{proc, argument};
     // _beginthreadex keeps the C runtime's per-thread state right.
     UniqueKernelHandle thread(
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, proc, argument, 0, nullptr)));
-    return static_cast<bool>(thread);
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunThread, start, 0, nullptr)));
+    if (!thread) {
+        delete start;
+        return false;
+    }
+    return true;
 }
 
 void* CurrentThreadMarker() {
