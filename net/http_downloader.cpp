@@ -10,7 +10,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <vector>
 
 CHttpDownloader g_downloader;
 
@@ -29,22 +28,6 @@ constexpr char kRequestTemplate[] =
 
 void Post(platform::NotifyTarget target, DownloadEvent code, intptr_t value) {
     platform::PostNotification(target, WM_DOWNLOAD_EVENT, code, value);
-}
-
-// The local path's folders, outermost first: the path with "/" turned into
-// "\" is cut before its last "\" while it is longer than 3 characters
-// ("c:\" and shorter stay whole), each cut text becoming a folder.
-void CreateLocalFolders(const char* localPath) {
-    std::string text = platform::ReplaceChar(localPath, '/', '\\');
-    std::vector<std::string> folders;
-    while (text.size() > 3) {
-        size_t cut = platform::FindLastChar(text, '\\');
-        text.resize(cut == std::string::npos ? 0 : cut);
-        folders.push_back(text);
-    }
-    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
-        platform::CreateDir(it->c_str());  // an existing folder or a drive is fine
-    }
 }
 
 }  // namespace
@@ -128,7 +111,8 @@ bool CHttpDownloader::DownloadFile(const char* localPath, const char* serverPath
         return false;
     }
     memcpy(m_szLocalPath, localPath, strlen(localPath) + 1);
-    CreateLocalFolders(m_szLocalPath);
+    // The folders stay even when the download then fails.
+    platform::CreateParentFolders(platform::ReplaceChar(m_szLocalPath, '/', '\\'));
 
     m_hDoneEvent.Reset();
     m_bHeaderReceived = false;

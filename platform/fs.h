@@ -89,3 +89,13 @@ private:
 };
 
 }  // namespace platform
+
+namespace platform {
+
+// Creates the folders above a file, outermost first: the path is cut before
+// its last "\" while it is longer than 3 characters ("c:\" and shorter stay
+// whole), each cut text being a folder. Failures (a folder that exists, a
+// drive) are ignored; whether the file can then be made tells the caller.
+void CreateParentFolders(const std::string& path);
+
+}  // namespace platform

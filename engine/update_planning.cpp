@@ -1,0 +1,92 @@
+#include "engine/update_planning.h"
+
+#include "engine/code_list.h"
+#include "engine/file_checksum.h"
+#include "engine/line_reader.h"
+#include "engine/update_texts.h"
+#include "platform/codepage.h"
+#include "platform/fs.h"
+
+#include <string>
+#include <unordered_map>
+
+namespace {
+
+// The first `checksum.size()` bytes of the installed checksum equal the new
+// one: plain equality for two full checksums, and an empty new checksum
+// agrees with anything.
+bool ChecksumsAgree(const std::string& installed, const std::string& fresh) {
+    return installed.compare(0, fresh.size(), fresh) == 0;
+}
+
+}  // namespace
+
+bool IsFileFetched(UpdateItem item, CUpdateRun& run) {
+    std::string path = platform::ReplaceChar(run.m_strTempDir + item.path, '/', '\\');
+    {
+        platform::File probe;
+        if (!probe.Open(path.c_str(), platform::File::Mode::ReadDenyWrite)) {
+            return false;
+        }
+    }
+    std::string checksum;
+    try {
+        checksum = GetFileMD5(path);
+    } catch (const CFileException&) {
+        return false;  // vanished or locked since the probe: fetch it again
+    }
+    return platform::UpperLatin(checksum) == item.checksum;
+}
+
+bool BuildDownloadList(CUpdateRun& run) {
+    {
+        CLineReader installed((run.m_strInstallPath + "\\codelist.txt").c_str());
+        std::string line;
+        while (installed.ReadLine(line)) {
+            run.m_arrInstalled.push_back(ParseUpdateItem(line));
+        }
+    }
+    // The first installed item of each path, found in constant time.
+    std::unordered_map<std::string, size_t> firstInstalled;
+    firstInstalled.reserve(run.m_arrInstalled.size());
+    for (size_t i = 0; i < run.m_arrInstalled.size(); ++i) {
+        firstInstalled.emplace(run.m_arrInstalled[i].path, i);
+    }
+
+    std::string listPath = run.m_strTempDir + "\\codelist.txt";
+    int lines = CountLines(listPath);
+    CLineReader list(listPath.c_str());
+    if (!list.IsOpen()) {
+        return false;
+    }
+    IUpdateDisplay& display = run.Display();
+    display.SetStatusText(kTextChecking);
+    display.SetBarRange16(ProgressBar::Current, lines);
+
+    bool fetchedPending = false;
+    std::string line;
+    for (int i = 0; list.ReadLine(line); ++i) {
+        display.SetBarPos(ProgressBar::Current, i);
+        UpdateItem item = ParseUpdateItem(line);
+        size_t index = run.m_arrCodeList.size();
+        run.m_arrCodeList.push_back(item);
+        run.m_arrInstallable.push_back(false);
+        if (item.path.empty()) {
+            continue;  // a blank or heading line names no file: nothing to fetch or copy
+        }
+        auto found = firstInstalled.find(item.path);
+        if (found != firstInstalled.end() &&
+            ChecksumsAgree(run.m_arrInstalled[found->second].checksum, item.checksum)) {
+            continue;
+        }
+        if (IsFileFetched(item, run)) {
+            fetchedPending = true;
+            run.m_arrInstallable[index] = true;
+            continue;
+        }
+        display.AppendFileRow(item.fileName, item.size, kTextNeedsDownload);
+        run.m_arrDownload.push_back(item);
+        run.m_arrCodeIndexOfDownload.push_back(index);
+    }
+    return !run.m_arrDownload.empty() || fetchedPending;
+}

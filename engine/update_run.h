@@ -1,0 +1,39 @@
+// The state of one update run: its inputs, the three item lists and the
+// display the engine reports to. The wizard's progress page holds one; the
+// console updater and the tests make their own.
+#pragma once
+
+#include "app/update_settings.h"
+#include "engine/update_display.h"
+#include "engine/update_item.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class CUpdateRun {
+public:
+    explicit CUpdateRun(IUpdateDisplay* display) : m_pDisplay(display) {}
+
+    std::vector<UpdateItem> m_arrInstalled;  // the installation's "codelist.txt"
+    std::vector<UpdateItem> m_arrCodeList;   // every line of the new list
+    std::vector<UpdateItem> m_arrDownload;   // to download; item k is row k of the file list
+    int m_nCurrent = 0;                      // index in m_arrDownload being downloaded
+    std::string m_strInstallPath;
+    std::string m_strTempDir;
+    std::string m_strVersion;
+    std::string m_strHost;
+    bool m_bUpdated = true;                  // false only after the user cancelled
+    int m_nPort = 80;                        // the server's port (tests and the console updater change it)
+    int m_nUpdateMode = UPDATE_MODE_CLIENT;
+
+    // Which entries of m_arrCodeList this run may install: the planning adds
+    // those it found fetched earlier, the worker those it fetched and checked.
+    std::vector<size_t> m_arrCodeIndexOfDownload;  // m_arrCodeList index of m_arrDownload[k]
+    std::vector<bool> m_arrInstallable;            // parallel to m_arrCodeList
+
+    IUpdateDisplay& Display() { return *m_pDisplay; }
+
+private:
+    IUpdateDisplay* m_pDisplay;
+};
