@@ -7,16 +7,25 @@ find_package(ZLIB REQUIRED)
 set(LKS_ZLIB_SOURCE "${CMAKE_SOURCE_DIR}/.cache/zlib-src" CACHE PATH "Unpacked zlib source package")
 set(_minizip "${LKS_ZLIB_SOURCE}/contrib/minizip")
 if(EXISTS "${_minizip}/unzip.c")
-  # The unzip side, with minizip's own stdio file access: all the updater reads archives with.
+  # The unzip side, with minizip's own stdio file access: all the updater reads
+  # archives with. It never decrypts (NOUNCRYPT). Its read buffer, 16 KiB by
+  # default, is 64 KiB: a quarter of the seeks and reads per archive byte.
   add_library(minizip_unzip STATIC "${_minizip}/unzip.c" "${_minizip}/ioapi.c")
   target_include_directories(minizip_unzip SYSTEM PUBLIC "${_minizip}")
+  target_compile_definitions(minizip_unzip PRIVATE NOUNCRYPT UNZ_BUFSIZE=65536)
   target_link_libraries(minizip_unzip PUBLIC ZLIB::ZLIB)
   # The zip side, for the publisher tool only.
   add_library(minizip_zip STATIC "${_minizip}/zip.c")
   target_link_libraries(minizip_zip PUBLIC minizip_unzip)
+  # Third-party code: the common warnings stay visible (it builds clean with
+  # them on every preset), our stricter set and -Werror are not applied.
   foreach(t minizip_unzip minizip_zip)
-    target_compile_options(${t} PRIVATE -w)
+    target_compile_options(${t} PRIVATE -Wall -Wextra)
   endforeach()
+  # Fuzzers learn from coverage of the archive reader too.
+  if(LKS_BUILD_FUZZERS)
+    target_compile_options(minizip_unzip PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
 else()
   message(FATAL_ERROR "minizip sources not found in ${_minizip}: run scripts/bootstrap")
 endif()

@@ -1,0 +1,3 @@
+#include "platform/console_text.h"
+
+std::string ToConsoleText(const std::string& narrow) { return narrow; }

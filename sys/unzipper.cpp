@@ -1,0 +1,222 @@
+#include "sys/unzipper.h"
+
+#include "platform/codepage.h"
+#include "sys/file_helpers.h"
+#include "sys/output_file.h"
+#include "sys/zip_path.h"
+
+#include <unzip.h>
+
+#include <string>
+#include <string_view>
+
+namespace {
+
+// The copy loop's piece of entry data, read into one stack buffer.
+constexpr unsigned kCopyChunk = 2048;
+
+constexpr unsigned kCommentSize = sizeof(UnzipFileInfo::szComment) - 1;
+
+unzFile Handle(void* file) { return static_cast<unzFile>(file); }
+
+}  // namespace
+
+CUnzipper::CUnzipper(const char* szFileName) {
+    if (szFileName) {
+        Open(szFileName);
+    }
+}
+
+CUnzipper::~CUnzipper() { Close(); }
+
+bool CUnzipper::Open(const char* szFileName) {
+    Close();
+    if (!szFileName || !*szFileName) {
+        return false;
+    }
+    char full[platform::kMaxPath];
+    if (!platform::GetFullPath(szFileName, full, sizeof full)) {
+        return false;
+    }
+    m_uzFile = unzOpen(platform::NativePath(full).c_str());
+    if (!m_uzFile) {
+        return false;
+    }
+    zippath::CopyPath(m_szOutputFolder, sizeof m_szOutputFolder, zippath::WithoutExtension(full));
+    return true;
+}
+
+bool CUnzipper::Close() {
+    if (!m_uzFile) {
+        return false;
+    }
+    unzCloseCurrentFile(Handle(m_uzFile));
+    bool closed = unzClose(Handle(m_uzFile)) == UNZ_OK;
+    m_uzFile = nullptr;
+    m_szOutputFolder[0] = '\0';
+    return closed;
+}
+
+uint32_t CUnzipper::GetFileCount() {
+    unz_global_info info;
+    if (!m_uzFile || unzGetGlobalInfo(Handle(m_uzFile), &info) != UNZ_OK) {
+        return 0;
+    }
+    return static_cast<uint32_t>(info.number_entry);
+}
+
+bool CUnzipper::GotoFirstFile(const char* szExt) {
+    if (!m_uzFile || unzGoToFirstFile(Handle(m_uzFile)) != UNZ_OK) {
+        return false;
+    }
+    return CurrentHasExtension(szExt) || GotoNextFile(szExt);
+}
+
+bool CUnzipper::GotoNextFile(const char* szExt) {
+    if (!m_uzFile) {
+        return false;
+    }
+    do {
+        if (unzGoToNextFile(Handle(m_uzFile)) != UNZ_OK) {
+            return false;
+        }
+    } while (!CurrentHasExtension(szExt));
+    return true;
+}
+
+bool CUnzipper::CurrentHasExtension(const char* szExt) {
+    if (!szExt || !*szExt) {
+        return true;
+    }
+    UnzipFileInfo info;
+    if (!GetFileInfo(info)) {
+        return false;
+    }
+    std::string_view ext = zippath::Extension(info.szFileName);
+    return !ext.empty() && platform::UpperLatin(ext) == platform::UpperLatin(szExt);
+}
+
+bool CUnzipper::GetFileInfo(UnzipFileInfo& info) {
+    info = UnzipFileInfo{};
+    if (!m_uzFile) {
+        return false;
+    }
+    unz_file_info entry;
+    if (unzGetCurrentFileInfo(Handle(m_uzFile), &entry, info.szFileName, platform::kMaxPath,
+                              nullptr, 0, info.szComment, kCommentSize) != UNZ_OK) {
+        return false;
+    }
+    // A longer name was cut to fit: writing under the cut name would be wrong,
+    // and no such name fits below a folder anyway.
+    if (entry.size_filename > platform::kMaxPath) {
+        return false;
+    }
+    info.dwVersion = static_cast<uint32_t>(entry.version);
+    info.dwVersionNeeded = static_cast<uint32_t>(entry.version_needed);
+    info.dwFlags = static_cast<uint32_t>(entry.flag);
+    info.dwCompressionMethod = static_cast<uint32_t>(entry.compression_method);
+    info.dwDosDate = static_cast<uint32_t>(entry.dosDate);
+    info.dwCRC = static_cast<uint32_t>(entry.crc);
+    info.dwCompressedSize = static_cast<uint32_t>(entry.compressed_size);
+    info.dwUncompressedSize = static_cast<uint32_t>(entry.uncompressed_size);
+    info.dwInternalAttrib = static_cast<uint32_t>(entry.internal_fa);
+    info.dwExternalAttrib = static_cast<uint32_t>(entry.external_fa);
+    std::string_view name(info.szFileName);
+    for (size_t i = 0; i < name.size(); i += platform::CharLength(name, i)) {
+        if (info.szFileName[i] == '/') {
+            info.szFileName[i] = '\\';
+        }
+    }
+    info.bFolder = (info.dwExternalAttrib & platform::kAttrDirectory) != 0;
+    return true;
+}
+
+bool CUnzipper::UnzipFile(const char* szFolder, bool bIgnoreFilePath) {
+    if (!m_uzFile) {
+        return false;
+    }
+    // The folder as CreateFolder takes it, so that "x\ " and "x\\" put the
+    // files into x as well.
+    char folder[platform::kMaxPath];
+    std::string_view given = zippath::TrimFolder(szFolder ? szFolder : m_szOutputFolder);
+    if (!zippath::CopyPath(folder, sizeof folder, given) || !CreateFolder(folder)) {
+        return false;
+    }
+    UnzipFileInfo info;
+    if (!GetFileInfo(info)) {
+        return false;
+    }
+    std::string_view name(info.szFileName);
+    if (!info.bFolder && bIgnoreFilePath) {
+        name = zippath::FileNamePart(name);
+    }
+    char path[platform::kMaxPath];
+    if (!zippath::IsContainedEntryName(name) || !zippath::JoinPath(path, sizeof path, folder, name)) {
+        return false;
+    }
+    if (info.bFolder) {
+        return CreateFolder(path);
+    }
+    return CreateFilePath(path) && WriteCurrentEntry(path, info);
+}
+
+bool CUnzipper::WriteCurrentEntry(const char* szPath, const UnzipFileInfo& info) {
+    COutputFile output;
+    if (!output.Create(szPath, info.dwUncompressedSize)) {
+        return false;  // an existing file that cannot be replaced stays as it is
+    }
+    bool complete = unzOpenCurrentFile(Handle(m_uzFile)) == UNZ_OK;
+    if (complete) {
+        char buffer[kCopyChunk];
+        uint32_t written = 0;  // modulo 2^32, as the stored size
+        for (;;) {
+            int read = unzReadCurrentFile(Handle(m_uzFile), buffer, kCopyChunk);
+            if (read == 0) {
+                break;
+            }
+            if (read < 0 || !output.Write(buffer, static_cast<size_t>(read))) {
+                complete = false;
+                break;
+            }
+            written += static_cast<uint32_t>(read);
+        }
+        // A stream that ends early is not checked against its CRC by minizip.
+        complete = complete && written == info.dwUncompressedSize;
+    }
+    complete = output.Close() && complete;
+    if (unzCloseCurrentFile(Handle(m_uzFile)) == UNZ_CRCERROR) {
+        complete = false;
+    }
+    if (!complete) {
+        // No damaged file is left looking like a complete one.
+        platform::RemoveFile(szPath);
+        return false;
+    }
+    SetFileModTime(szPath, info.dwDosDate);
+    platform::SetDosAttributes(szPath, info.dwExternalAttrib);
+    return true;
+}
+
+bool CUnzipper::UnzipTo(const char* szFolder, bool bIgnoreFilePath) {
+    if (!m_uzFile || !szFolder || !CreateFolder(szFolder) || GetFileCount() == 0 ||
+        !GotoFirstFile(nullptr)) {
+        return false;
+    }
+    do {
+        UnzipFile(szFolder, bIgnoreFilePath);  // a failing entry is skipped
+    } while (GotoNextFile(nullptr));
+    return true;
+}
+
+bool UnzipArchive(const char* szZipPath, const char* szFolder, bool bIgnoreFilePath) {
+    if (!szZipPath || !*szZipPath) {
+        return false;
+    }
+    CUnzipper unzipper;
+    if (!unzipper.Open(szZipPath)) {
+        return false;
+    }
+    bool walked = unzipper.UnzipTo(szFolder, bIgnoreFilePath);
+    unzipper.Close();
+    return walked;
+}

@@ -1,0 +1,73 @@
+// Unpacking the zip archives that the update server delivers: every entry of
+// an archive is written below a folder, with its stored time and attributes.
+// Reads through minizip's unzip interface only; writing archives is not here.
+//
+// Paths are narrow strings in the system code page, at most 260 bytes with
+// the NUL (platform::kMaxPath); a longer archive path, target folder or
+// folder + entry name is refused. An entry whose name would leave the target
+// folder (absolute, a drive, "..") is refused; so is one whose data does not
+// inflate to its stored size and CRC, and its half-written file is removed.
+#pragma once
+
+#include "platform/fs.h"
+
+#include <cstdint>
+
+// The current entry of an archive, as GetFileInfo fills it.
+struct UnzipFileInfo {
+    char szFileName[platform::kMaxPath + 1];  // "/" turned into "\"
+    char szComment[256];
+    uint32_t dwVersion;            // version made by
+    uint32_t dwVersionNeeded;
+    uint32_t dwFlags;              // general-purpose bit flag
+    uint32_t dwCompressionMethod;
+    uint32_t dwDosDate;            // DOS date << 16 | DOS time, local time
+    uint32_t dwCRC;
+    uint32_t dwCompressedSize;
+    uint32_t dwUncompressedSize;
+    uint32_t dwInternalAttrib;
+    uint32_t dwExternalAttrib;     // low byte: DOS attributes
+    bool bFolder;                  // DOS directory attribute (0x10) set
+};
+
+// One open archive; not copied, lives for one extraction on the caller's stack.
+class CUnzipper {
+public:
+    // Opens `szFileName` unless it is null.
+    explicit CUnzipper(const char* szFileName = nullptr);
+    virtual ~CUnzipper();
+    CUnzipper(const CUnzipper&) = delete;
+    CUnzipper& operator=(const CUnzipper&) = delete;
+
+    // Closes what is open, then opens the archive at the full path of
+    // `szFileName`; its default folder is that path without extension.
+    bool Open(const char* szFileName);
+    // True when minizip closed the archive; false with nothing open.
+    bool Close();
+
+    // Number of entries; 0 when nothing is open.
+    uint32_t GetFileCount();
+    // First / next entry; with a non-empty `szExt`, the first / next whose
+    // extension equals it, ignoring the case of Latin letters.
+    bool GotoFirstFile(const char* szExt = nullptr);
+    bool GotoNextFile(const char* szExt = nullptr);
+    bool GetFileInfo(UnzipFileInfo& info);
+
+    // Writes the current entry below `szFolder` (the default folder when null);
+    // with `bIgnoreFilePath` a file lands directly in the folder.
+    bool UnzipFile(const char* szFolder = nullptr, bool bIgnoreFilePath = false);
+    // Writes every entry; a failing entry is skipped. True when the archive
+    // was opened and walked: it has entries and the folder could be made.
+    bool UnzipTo(const char* szFolder, bool bIgnoreFilePath = false);
+
+private:
+    bool CurrentHasExtension(const char* szExt);
+    bool WriteCurrentEntry(const char* szPath, const UnzipFileInfo& info);
+
+    void* m_uzFile = nullptr;  // minizip's unzFile
+    char m_szOutputFolder[platform::kMaxPath] = {};
+};
+
+// Unpacks the archive at `szZipPath` into `szFolder`: false when the archive
+// cannot be opened or walked (see CUnzipper::UnzipTo).
+bool UnzipArchive(const char* szZipPath, const char* szFolder, bool bIgnoreFilePath);
