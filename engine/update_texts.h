@@ -13,3 +13,4 @@ constexpr char kTextErrors[] = "有错误,请重新运行本更新程序.";
 constexpr char kTextCancelled[] = "更新被取消,单击下一步退出更新系统.";
 constexpr char kTextCopying[] = "复制更新了的文件...";
 constexpr char kTextCompleted[] = "完成更新,单击下一步退出更新系统.";
+constexpr char kTextConnected[] = "已连接.";

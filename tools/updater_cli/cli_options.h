@@ -1,0 +1,24 @@
+// The console updater's command line. Every option overrides what the
+// registry and "standalone.ini" say, as the wizard reads them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct CliOptions {
+    std::optional<std::string> install;      // installation folder
+    std::optional<std::string> version;      // version folder on the server
+    std::optional<std::string> host;
+    std::optional<int> port;
+    std::optional<std::string> temp;         // temporary folder
+    std::optional<int> mode;                 // UPDATE_MODE_CLIENT / UPDATE_MODE_SERVER
+    std::optional<std::string> registryRoot; // POSIX registry store
+    bool answerOk = false;                   // answer to "close the suite": OK or Cancel
+    int maxAsks = 3;                         // OK answers before a still-running suite counts as Cancel
+    bool help = false;
+};
+
+// False with `error` set for a command line that cannot be used.
+bool ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* error);
+
+extern const char kCliUsage[];

@@ -1,0 +1,117 @@
+// lksupdate-cli: the update without the wizard, for unattended updates and
+// for Linux. It runs the same worker as lksupdate.exe with a console display.
+#include "app/run_inputs.h"
+#include "app/settings_reader.h"
+#include "cli_options.h"
+#include "console_display.h"
+#include "engine/download_view.h"
+#include "engine/update_worker.h"
+#include "platform/console_text.h"
+#include "platform/instance_guard.h"
+#include "platform/registry.h"
+#include "platform/thread.h"
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+enum ExitCode {
+    kExitOk = 0,
+    kExitUsage = 2,
+    kExitListNotFound = 3,
+    kExitDownloadErrors = 4,
+    kExitCancelled = 5,
+    kExitInstallFailed = 6,
+    kExitAlreadyRunning = 7,
+    kExitNoInstallation = 8,
+};
+
+int ExitCodeOf(UpdateOutcome outcome) {
+    switch (outcome) {
+        case UpdateOutcome::Completed:
+        case UpdateOutcome::NothingToUpdate: return kExitOk;
+        case UpdateOutcome::ListNotFound: return kExitListNotFound;
+        case UpdateOutcome::DownloadErrors: return kExitDownloadErrors;
+        case UpdateOutcome::Cancelled: return kExitCancelled;
+        case UpdateOutcome::InstallFailed: return kExitInstallFailed;
+    }
+    return kExitInstallFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CliOptions options;
+    std::string error;
+    if (!ParseCliOptions(argc, argv, &options, &error)) {
+        fprintf(stderr, "lksupdate-cli: %s\n%s", error.c_str(), kCliUsage);
+        return kExitUsage;
+    }
+    if (options.help) {
+        fputs(kCliUsage, stdout);
+        return kExitOk;
+    }
+    if (options.registryRoot) {
+        platform::SetRegistryRoot(*options.registryRoot);
+    }
+
+    UpdateSettings settings;
+    ReadSettings(settings);
+    CConsoleDisplay display;
+    CUpdateRun run(&display);
+    bool haveInstallation = SettleRunInputs(settings, run);
+    if (options.install) {
+        run.m_strInstallPath = *options.install;
+        haveInstallation = true;
+    }
+    if (!haveInstallation) {
+        fprintf(stderr, "lksupdate-cli: the registry has no installation Path; give --install\n");
+        return kExitNoInstallation;
+    }
+    if (options.version) run.m_strVersion = *options.version;
+    if (options.host) run.m_strHost = *options.host;
+    if (options.port) run.m_nPort = *options.port;
+    if (options.temp) run.m_strTempDir = *options.temp;
+    if (options.mode) run.m_nUpdateMode = *options.mode;
+
+#ifndef _WIN32
+    SetUpdaterGuardPath(run.m_strTempDir + ".lock");
+#endif
+    if (!AcquireUpdaterGuard()) {
+        fprintf(stderr, "lksupdate-cli: another updater is running\n");
+        return kExitAlreadyRunning;
+    }
+
+    int asked = 0;
+    AskOkCancel ask = [&](const char* text, const char* title) {
+        ++asked;
+        bool ok = options.answerOk && asked <= options.maxAsks;
+        std::string shown = ToConsoleText(std::string(title) + ": " + text);
+        printf("%s\n-> %s\n", shown.c_str(), ok ? "OK" : "Cancel");
+        fflush(stdout);
+        return ok;
+    };
+
+    // The worker blocks in its downloads; this thread shows their notifications.
+    std::atomic<bool> finished{false};
+    UpdateOutcome outcome = UpdateOutcome::ListNotFound;
+    std::thread worker([&] {
+        outcome = RunUpdate(run, ask);
+        finished = true;
+    });
+    const uint32_t kPollMs = 100;
+    platform::Notification n;
+    while (!finished) {
+        if (display.notifications().Next(&n, kPollMs)) {
+            ShowDownloadEvent(display, n.wParam, n.lParam);
+        }
+    }
+    worker.join();
+    // The last notifications of a download may follow the worker's end.
+    while (display.notifications().Next(&n, 0)) {
+        ShowDownloadEvent(display, n.wParam, n.lParam);
+    }
+    return ExitCodeOf(outcome);
+}
