@@ -166,6 +166,10 @@ uint32_t GetFileDosTime(const char* path) {
     struct tm t {};
     time_t when = st.st_mtime;
     localtime_r(&when, &t);
+    // A DOS date holds the years 1980 to 2107 only.
+    if (t.tm_year < 80 || t.tm_year > 207) {
+        return 0;
+    }
     uint32_t date = static_cast<uint32_t>(((t.tm_year - 80) << 9) | ((t.tm_mon + 1) << 5) | t.tm_mday);
     uint32_t time = static_cast<uint32_t>((t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec / 2));
     return (date << 16) | time;
