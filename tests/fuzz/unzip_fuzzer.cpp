@@ -7,6 +7,7 @@
 // the chain must still hold its one expected child after each run.
 #include "sys/unzipper.h"
 
+#include "engine/file_install.h"
 #include "platform/fs.h"
 
 #include <algorithm>
@@ -61,21 +62,6 @@ const Sandbox& GetSandbox() {
     return sandbox;
 }
 
-void RemoveTree(const std::string& path) {
-    std::vector<platform::DirEntry> entries;
-    if (platform::ListDir(path.c_str(), &entries)) {
-        for (const auto& e : entries) {
-            std::string child = path + "\\" + e.name;
-            if (e.directory) {
-                RemoveTree(child);
-            } else {
-                platform::RemoveFile(child.c_str());
-            }
-        }
-    }
-    platform::RemoveDir(path.c_str());
-}
-
 // Each level holds the next one (the top also the archive, the last the target).
 void CheckNothingEscaped(const Sandbox& s) {
     for (size_t i = 0; i < s.levels.size(); ++i) {
@@ -94,7 +80,7 @@ void CheckNothingEscaped(const Sandbox& s) {
     }
 }
 
-void RemoveSandbox() { RemoveTree(GetSandbox().levels.front()); }
+void RemoveSandbox() { DeleteDirectory(GetSandbox().levels.front()); }
 
 }  // namespace
 
@@ -118,6 +104,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     UnzipArchive(s.archive.c_str(), s.target.c_str(), ignorePaths);
 
     CheckNothingEscaped(s);
-    RemoveTree(s.target);
+    DeleteDirectory(s.target);
     return 0;
 }
