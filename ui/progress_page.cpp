@@ -1,0 +1,96 @@
+#include "ui/progress_page.h"
+
+#include "app/run_inputs.h"
+#include "engine/download_view.h"
+#include "engine/update_worker.h"
+#include "net/download_events.h"
+#include "ui/message_box.h"
+#include "ui/resources/resource.h"
+#include "ui/thread_start.h"
+
+#include <cstdio>
+
+CMyPropertyPage2::CMyPropertyPage2(const UpdateSettings& settings)
+    : WizardPage(IDD_PAGE_PROGRESS), CUpdateRun(this), m_settings(settings) {}
+
+void CMyPropertyPage2::DoDataExchange(ui::DataExchange& exchange) {
+    exchange.Control(IDC_LIST_FILES, m_list.Handle());
+    exchange.Control(IDC_PROGRESS_TOTAL, m_progressTotal.Handle());
+    exchange.Control(IDC_PROGRESS_CURRENT, m_progressCurrent.Handle());
+}
+
+BOOL CMyPropertyPage2::OnSetActive() {
+    // Page 2 is entered once per program run: nothing leads back to page 1.
+    m_list.InsertColumn(0, "文件名", 160);
+    m_list.InsertColumn(1, "大小(字节)", 80);
+    m_list.InsertColumn(2, "状态", 75);
+
+    if (!SettleRunInputs(m_settings, *this)) {
+        ui::ShowMessageBox("找不到系统注册信息，无法升级。", MB_OK);
+        // Nothing ran: leaving Next on would let page 3 report an update.
+        SetWizardButtons(PSWIZB_NONE);
+        return WizardPage::OnSetActive();
+    }
+    if (!ui::BeginThread(UpdateThreadProc, static_cast<CUpdateRun*>(this))) {
+        SetStatusText("有错误,请重新运行本更新程序.");
+        SetWizardButtons(PSWIZB_NONE);
+    }
+    return WizardPage::OnSetActive();
+}
+
+bool CMyPropertyPage2::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR*) {
+    if (message != WM_DOWNLOAD_EVENT) {
+        return false;
+    }
+    ShowDownloadEvent(*this, wParam, lParam);
+    return true;
+}
+
+void CMyPropertyPage2::SetStatusText(const std::string& text) {
+    SetDlgItemTextA(GetSafeHwnd(), IDC_STATUS, text.c_str());
+}
+
+void CMyPropertyPage2::AppendFileRow(const std::string& fileName, int size, const std::string& status) {
+    int row = m_list.InsertItem(m_list.GetItemCount(), fileName);
+    char sizeText[16];
+    snprintf(sizeText, sizeof sizeText, "%d", size);
+    m_list.SetItemText(row, 1, sizeText);
+    m_list.SetItemText(row, 2, status);
+}
+
+void CMyPropertyPage2::SetRowStatus(int row, const std::string& status) {
+    m_list.SetItemText(row, 2, status);
+}
+
+void CMyPropertyPage2::ShowRow(int row) {
+    m_list.EnsureVisible(row);
+}
+
+void CMyPropertyPage2::SetBarRange16(ProgressBar bar, int upper) {
+    Bar(bar).SetRange16(upper);
+}
+
+void CMyPropertyPage2::SetBarRange32(ProgressBar bar, int upper) {
+    Bar(bar).SetRange32(upper);
+}
+
+void CMyPropertyPage2::SetBarPos(ProgressBar bar, int pos) {
+    Bar(bar).SetPos(pos);
+}
+
+void CMyPropertyPage2::FillBar(ProgressBar bar) {
+    ui::ProgressControl& control = Bar(bar);
+    control.SetPos(control.GetUpper());
+}
+
+void CMyPropertyPage2::SetWizardButtons(unsigned flags) {
+    WizardPage::SetWizardButtons(flags);
+}
+
+platform::NotifyTarget CMyPropertyPage2::NotifyTarget() {
+    return GetSafeHwnd();
+}
+
+ui::ProgressControl& CMyPropertyPage2::Bar(ProgressBar bar) {
+    return bar == ProgressBar::Current ? m_progressCurrent : m_progressTotal;
+}
