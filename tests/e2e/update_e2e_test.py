@@ -1,9 +1,18 @@
 #!/usr/bin/env python3
 """Whole updates with the console updater against a real nginx on loopback
 serving trees made by the publisher. Each test makes its own releases,
-server root, installation and temporary folder."""
+server root, installation and temporary folder.
+
+With --wine the updater is the Windows build run under Wine (Z:\\ paths), while
+the publisher and nginx stay native: the server always holds GBK-byte names,
+and the installation holds them as Wine writes Windows names, in UTF-8."""
 import argparse
+import hashlib
 import os
+import platform
+import pwd
+import re
+import selectors
 import shutil
 import socket
 import subprocess
@@ -14,7 +23,12 @@ import unittest
 import zipfile
 
 ARGS = None
+SCRIPTS = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..', 'scripts'))
+WINE_RUN = os.path.join(SCRIPTS, 'wine-run')
+AS_TEST_USER = os.path.join(SCRIPTS, 'as-test-user')
+TEST_USER = 'lkstest'
 GBK_NAME = b'\x81\x5c.txt'  # one GBK character whose second byte is 0x5C
+LIST_REQUEST = b'/V/codelist.txt.zip'
 
 REL1 = {
     b'program/lkcore.dll': b'core 1' * 100,
@@ -27,25 +41,93 @@ REL2 = {
     b'share/' + GBK_NAME: b'notes 2',
     b'templates/letters/letter.lkt': b'new file',
 }
+# In the order of the list, which is the order of the copy.
+CHANGED = sorted(name for name in REL2 if REL1.get(name) != REL2[name])
+
+# Stops the updater, under gdb, at the second rename of a staged file over its
+# target: every file of the copy step goes through one, so the first file has
+# been replaced and the second is staged whole.
+GDB_STOP_IN_COPY = """
+import gdb
+
+class StopInCopy(gdb.Breakpoint):
+    def __init__(self):
+        super().__init__('rename')
+        self.hits = 0
+
+    def stop(self):
+        # Any bytes: names are GBK.
+        source = gdb.parse_and_eval('(const char*)FIRST_ARGUMENT').string('latin-1')
+        if source.endswith('.lksnew'):
+            self.hits += 1
+        return self.hits == 2
+
+gdb.execute('set breakpoint pending on')
+stop_in_copy = StopInCopy()
+"""
 
 
-def write_tree(root, files):
+def stored_name(name):
+    """A release path as the installation's file system holds it."""
+    return name.decode('gbk').encode('utf-8') if ARGS.wine else name
+
+
+def served_name(name):
+    """The inverse of stored_name: the GBK bytes the server holds."""
+    return name.decode('utf-8').encode('gbk') if ARGS.wine else name
+
+
+def stored(files):
+    return {stored_name(name): data for name, data in files.items()}
+
+
+def program_path(path):
+    """A path as the updater takes it."""
+    return 'Z:' + path.replace('/', '\\') if ARGS.wine else path
+
+
+def write_tree(root, files, read_only=()):
     for rel, data in files.items():
         path = os.path.join(os.fsencode(root), rel)
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, 'wb') as f:
             f.write(data)
+        if rel in read_only:
+            os.chmod(path, 0o444)
 
 
-def read_tree(root):
-    tree = {}
+def walk_files(root):
     broot = os.fsencode(root)
     for dirpath, _, names in os.walk(broot):
         for name in names:
             full = os.path.join(dirpath, name)
-            with open(full, 'rb') as f:
-                tree[os.path.relpath(full, broot)] = f.read()
+            yield os.path.relpath(full, broot), full
+
+
+def read_tree(root):
+    tree = {}
+    for rel, full in walk_files(root):
+        with open(full, 'rb') as f:
+            tree[rel] = f.read()
     return tree
+
+
+def digests(files):
+    """Sizes and checksums: a failing comparison stays readable."""
+    return {name: (len(data), hashlib.md5(data).hexdigest()) for name, data in files.items()}
+
+
+def read_only_names(root):
+    """Files with no write permission bit: a read-only file on Linux, natively and from Wine."""
+    return {rel for rel, full in walk_files(root) if os.stat(full).st_mode & 0o222 == 0}
+
+
+def chown_tree(root, user):
+    entry = pwd.getpwnam(user)
+    os.chown(root, entry.pw_uid, entry.pw_gid)
+    for dirpath, dirs, names in os.walk(root):
+        for name in dirs + names:
+            os.chown(os.path.join(dirpath, name), entry.pw_uid, entry.pw_gid)
 
 
 def free_port():
@@ -54,18 +136,36 @@ def free_port():
         return s.getsockname()[1]
 
 
+def output_of(result):
+    # The Windows build writes its console text in the ANSI code page.
+    return result.stdout.decode('gbk' if ARGS.wine else 'utf-8', errors='replace')
+
+
 class UpdateTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if ARGS.wine:
+            # The prefix's services start here, detached: started by an updater
+            # run they would keep its output open.
+            subprocess.run([WINE_RUN, 'wineboot'], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=True, timeout=300)
+
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix='lks-e2e-')
-        os.chmod(self.dir, 0o755)  # nginx workers read the tree as another user
+        os.chmod(self.dir, 0o755)  # nginx workers and lkstest read the tree as other users
         self.port = free_port()
         self.server = os.path.join(self.dir, 'server')
         self.install = os.path.join(self.dir, 'installation')
         self.temp = os.path.join(self.dir, 'lksupdate')
         self.nginx_prefix = os.path.join(self.dir, 'nginx')
         self.nginx_pid = None
+        self.lists = {}
+        self.runs = 0
+        # Cleanups run last first: a test's own ones, then nginx, then the folder.
+        self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
+        self.addCleanup(self.stop_nginx)
 
-    def tearDown(self):
+    def stop_nginx(self):
         if self.nginx_pid:
             os.kill(self.nginx_pid, 15)
             deadline = time.monotonic() + 10
@@ -75,14 +175,16 @@ class UpdateTest(unittest.TestCase):
                 except ProcessLookupError:
                     break
                 time.sleep(0.05)
-        shutil.rmtree(self.dir, ignore_errors=True)
 
-    def publish(self, files, name, server=None):
+    def publish(self, files, name, server=None, read_only=()):
         release = os.path.join(self.dir, name)
-        write_tree(release, files)
+        write_tree(release, files, read_only)
         conf = os.path.join(self.dir, 'nginx.conf')
-        subprocess.run([ARGS.publish, release, server or self.server, 'V', '--nginx-conf', conf,
+        root = server or self.server
+        subprocess.run([ARGS.publish, release, root, 'V', '--nginx-conf', conf,
                         '--listen', f'127.0.0.1:{self.port}'], check=True, stdout=subprocess.DEVNULL)
+        with open(os.path.join(root, 'V', 'codelist.txt'), 'rb') as f:
+            self.lists[name] = f.read()
         return release
 
     def serve(self):
@@ -101,59 +203,285 @@ class UpdateTest(unittest.TestCase):
         with open(pid_file) as f:
             self.nginx_pid = int(f.read())
 
+    def access_log(self):
+        try:
+            with open(os.path.join(self.nginx_prefix, 'logs', 'access.log'), 'rb') as f:
+                return f.read()
+        except FileNotFoundError:
+            return b''
+
     def requests(self):
-        with open(os.path.join(self.nginx_prefix, 'logs', 'access.log'), 'rb') as f:
-            return f.read().count(b'"GET ')
+        return self.access_log().count(b'"GET ')
 
-    def install_release1(self):
+    def log_mark(self):
+        return len(self.access_log())
+
+    def requested_since(self, mark):
+        """The paths asked for after `mark`. nginx logs a request just after
+        its last byte goes out, so the first line is waited for (bounded)."""
+        deadline = time.monotonic() + 10
+        while True:
+            paths = re.findall(rb'"GET (\S+) HTTP', self.access_log()[mark:])
+            if paths or time.monotonic() > deadline:
+                return paths
+            time.sleep(0.05)
+
+    def use_test_user(self):
+        """Installation and temporary folder owned by lkstest, for runs as that user."""
+        home = os.path.join(self.dir, 'user')
+        os.mkdir(home)
+        self.install = os.path.join(home, 'installation')
+        self.temp = os.path.join(home, 'lksupdate')
+        chown_tree(home, TEST_USER)
+
+    def install_release1(self, owner=None):
         release = self.publish(REL1, 'rel1')
-        shutil.copytree(release, self.install)
+        write_tree(self.install, stored(read_tree(release)))
         shutil.copy(os.path.join(self.server, 'V', 'codelist.txt'), self.install)
-        with open(os.path.join(self.install, 'codelist.txt'), 'rb') as f:
-            self.list1 = f.read()
+        if owner:
+            chown_tree(self.install, owner)
 
-    def update(self, *extra, install=None):
-        cmd = [ARGS.cli, '--install', install or self.install, '--version', 'V', '--host', '127.0.0.1',
-               '--port', str(self.port), '--temp', self.temp, *extra]
-        return subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
+    def update_command(self, *extra, install=None, as_test_user=False):
+        args = ['--install', program_path(install or self.install), '--version', 'V',
+                '--host', '127.0.0.1', '--port', str(self.port),
+                '--temp', program_path(self.temp), *extra]
+        if as_test_user:
+            return [AS_TEST_USER, ARGS.cli, *args]  # a *.exe runs in lkstest's own Wine prefix
+        return [WINE_RUN, ARGS.cli, *args] if ARGS.wine else [ARGS.cli, *args]
 
-    def expect_installed(self, files, install=None):
-        """The installation holds exactly `files` and the list that describes them."""
+    def run_logged(self, cmd, env=None):
+        # Output to a file, not a pipe: a Wine process the run starts may keep a pipe open.
+        self.runs += 1
+        log = os.path.join(self.dir, f'run{self.runs}.log')
+        with open(log, 'wb') as out:
+            result = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
+                                    timeout=600, env=env)
+        with open(log, 'rb') as f:
+            result.stdout = f.read()
+        return result
+
+    def update(self, *extra, install=None, as_test_user=False):
+        return self.run_logged(self.update_command(*extra, install=install, as_test_user=as_test_user))
+
+    def expect_update(self, status, *extra, as_test_user=False):
+        result = self.update(*extra, as_test_user=as_test_user)
+        self.assertEqual(result.returncode, status, output_of(result))
+        return result
+
+    def expect_installed(self, files, release, install=None):
+        """The installation holds exactly `files` (nothing half-done beside
+        them) and the list `release` was published with."""
         tree = read_tree(install or self.install)
-        listed = tree.pop(b'codelist.txt')
-        self.assertEqual(tree, files)
-        if files is REL1:
-            self.assertEqual(listed, self.list1, 'the installed list is the old one')
+        listed = tree.pop(b'codelist.txt', None)
+        self.assertEqual(digests(tree), digests(stored(files)))
+        self.assertEqual(listed, self.lists[release], f'the installed list is the one of {release}')
+
+    def expect_whole_files(self, tree):
+        """Each file of an interrupted update is one release's whole file."""
+        for name, data in tree.items():
+            self.assertIn(data, (stored(REL1).get(name), stored(REL2).get(name)), f'{name} is whole')
+
+    def expect_temp_holds_fetched(self):
+        """The temporary folder was kept with every changed file unpacked and whole."""
+        fetched = read_tree(self.temp)
+        for name in CHANGED:
+            self.assertEqual(digests({name: fetched.get(stored_name(name), b'')}),
+                             digests({name: REL2[name]}))
+
+    def start_holder(self, program, *args):
+        """Starts a process that runs until stop_holder; returns once it says it is ready."""
+        if ARGS.wine:
+            proc = subprocess.Popen([WINE_RUN, program, *args], stdin=subprocess.PIPE,
+                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         else:
-            with open(os.path.join(self.server, 'V', 'codelist.txt'), 'rb') as f:
-                self.assertEqual(listed, f.read())
+            proc = subprocess.Popen([program, *args], stdin=subprocess.DEVNULL)
+        self.addCleanup(self.stop_holder, proc)
+        if ARGS.wine:
+            line = b''
+            deadline = time.monotonic() + 120
+            with selectors.DefaultSelector() as selector:
+                selector.register(proc.stdout, selectors.EVENT_READ)
+                while not line.endswith(b'\n'):
+                    left = deadline - time.monotonic()
+                    self.assertGreater(left, 0, 'the holder never said it was ready')
+                    if selector.select(left):
+                        chunk = os.read(proc.stdout.fileno(), 64)
+                        if not chunk:
+                            self.fail(f'the holder ended with status {proc.wait(timeout=60)}')
+                        line += chunk
+            self.assertEqual(line, b'ready\n')
+        # Natively Popen returns once the program's exec succeeded: /proc shows it from then on.
+        return proc
+
+    def stop_holder(self, proc):
+        if proc.poll() is not None:
+            return
+        if ARGS.wine:
+            proc.stdin.close()  # it ends when its input does
+        else:
+            proc.terminate()
+        try:
+            proc.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait(timeout=60)
+        if proc.stdout:
+            proc.stdout.close()
+
+    # -- the tests ---------------------------------------------------------
 
     def test_client_update_then_nothing_to_do(self):
         self.install_release1()
         self.publish(REL2, 'rel2')
         self.serve()
-        result = self.update()
-        self.assertEqual(result.returncode, 0, result.stdout.decode(errors='replace'))
-        self.expect_installed(REL2)
+        self.expect_update(0)
+        self.expect_installed(REL2, 'rel2')
         self.assertFalse(os.path.exists(self.temp), 'a completed update leaves no temporary folder')
-        before = self.requests()
-        result = self.update()
-        self.assertEqual(result.returncode, 0)
-        self.assertEqual(self.requests() - before, 1, 'only the list is fetched again')
+        mark = self.log_mark()
+        self.expect_update(0)
+        self.assertEqual(self.requested_since(mark), [LIST_REQUEST], 'only the list is fetched again')
+
+    def test_read_only_files_install_and_are_replaced_as_an_unprivileged_user(self):
+        # Each file's read-only attribute in release 1, then in release 2.
+        cases = {
+            b'program/lkcore.dll': (True, False),
+            b'share/' + GBK_NAME: (True, True),
+            b'share/license.txt': (False, False),
+            b'templates/letters/letter.lkt': (None, True),
+        }
+        read_only1 = {name for name, (ro, _) in cases.items() if ro}
+        read_only2 = {name for name, (_, ro) in cases.items() if ro}
+        self.use_test_user()
+        # Release 1 installed by the updater itself into an empty installation.
+        self.publish(REL1, 'rel1', read_only=read_only1)
+        self.serve()
+        self.expect_update(0, as_test_user=True)
+        self.expect_installed(REL1, 'rel1')
+        self.assertEqual(read_only_names(self.install), {stored_name(n) for n in read_only1})
+        self.assertFalse(os.path.exists(self.temp), 'read-only fetched files are removed too')
+
+        self.publish(REL2, 'rel2', read_only=read_only2)
+        self.expect_update(0, as_test_user=True)
+        self.expect_installed(REL2, 'rel2')
+        self.assertEqual(read_only_names(self.install), {stored_name(n) for n in read_only2})
+        self.assertFalse(os.path.exists(self.temp))
+        user = pwd.getpwnam(TEST_USER).pw_uid
+        self.assertEqual({os.stat(full).st_uid for _, full in walk_files(self.install)}, {user},
+                         'the files were written by lkstest')
+
+    def test_refused_close_installs_nothing_then_next_run_reuses_the_fetched_files(self):
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        self.serve()
+        program_dir = os.path.join(self.install, 'program')
+        if ARGS.wine:
+            suite = os.path.join(program_dir, 'lksuite.exe')
+            shutil.copy(ARGS.holder, suite)
+            holder = self.start_holder(program_path(suite))
+        else:
+            suite = os.path.join(program_dir, 'lksuite')
+            shutil.copy('/bin/sleep', suite)  # harmless and long-running; only its path matters
+            holder = self.start_holder(suite, '3600')
+
+        mark = self.log_mark()
+        result = self.expect_update(5, '--answer', 'cancel')
+        self.assertIn('-> Cancel', output_of(result), 'the user was asked to close the suite')
+        self.assertEqual(len(self.requested_since(mark)), 1 + len(CHANGED), 'the list and every archive')
+        self.stop_holder(holder)
+        self.assertIsNotNone(holder.returncode)
+        os.remove(suite)
+        self.expect_installed(REL1, 'rel1')
+        self.expect_temp_holds_fetched()
+
+        mark = self.log_mark()
+        result = self.expect_update(0, '--answer', 'cancel')
+        self.assertNotIn('-> Cancel', output_of(result), 'nobody is asked once the suite is closed')
+        self.expect_installed(REL2, 'rel2')
+        self.assertEqual(self.requested_since(mark), [LIST_REQUEST], 'the fetched files are reused')
+
+    def test_failed_copy_keeps_the_old_list_and_the_temp_folder_then_next_run_completes(self):
+        if ARGS.wine:
+            # Another process holds a changed file open, sharing nothing.
+            self.install_release1()
+            held = os.path.join(self.install, 'program', 'lkcore.dll')
+            as_test_user = False
+        else:
+            # A folder the updater may not write to (root would write all the same).
+            self.use_test_user()
+            self.install_release1(owner=TEST_USER)
+            locked = os.path.join(os.fsencode(self.install), b'share')
+            os.chmod(locked, 0o555)
+            self.addCleanup(os.chmod, locked, 0o755)
+            as_test_user = True
+        self.publish(REL2, 'rel2')
+        self.serve()
+        if ARGS.wine:
+            holder = self.start_holder(program_path(ARGS.holder), program_path(held))
+
+        self.expect_update(6, as_test_user=as_test_user)
+        tree = read_tree(self.install)
+        self.assertEqual(tree.pop(b'codelist.txt'), self.lists['rel1'],
+                         'the list is recorded only after every file')
+        self.expect_whole_files(tree)  # nor is anything staged left behind
+        self.expect_temp_holds_fetched()
+
+        if ARGS.wine:
+            self.stop_holder(holder)
+        else:
+            os.chmod(locked, 0o755)
+        mark = self.log_mark()
+        self.expect_update(0, as_test_user=as_test_user)
+        self.expect_installed(REL2, 'rel2')
+        self.assertEqual(self.requested_since(mark), [LIST_REQUEST], 'it installs from the kept folder')
+
+    def test_killed_during_the_copy_then_next_run_completes(self):
+        if ARGS.wine:
+            self.skipTest('natively only: there a debugger stops the updater at a chosen call')
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        self.serve()
+        gdb = shutil.which('gdb')
+        self.assertIsNotNone(gdb, 'gdb is missing: run scripts/bootstrap')
+        script = os.path.join(self.dir, 'stop_in_copy.py')
+        with open(script, 'w') as f:
+            first_argument = {'x86_64': '$rdi', 'aarch64': '$x0'}[platform.machine()]
+            f.write(GDB_STOP_IN_COPY.replace('FIRST_ARGUMENT', first_argument))
+        cmd = [gdb, '-nx', '-batch', '-ex', 'set pagination off', '-ex', 'set startup-with-shell off',
+               '-x', script, '-ex', 'run', '-ex', 'python print("staged renames:", stop_in_copy.hits)',
+               '-ex', 'kill', '--args', *self.update_command()]  # gdb kills with SIGKILL
+        # LeakSanitizer refuses to run under ptrace.
+        env = dict(os.environ, ASAN_OPTIONS='detect_leaks=0')
+        result = self.run_logged(cmd, env=env)
+        gdb_output = output_of(result)
+        self.assertIn('staged renames: 2', gdb_output)
+        self.assertRegex(gdb_output, r'\[Inferior 1 \(process \d+\) killed\]')
+
+        tree = read_tree(self.install)
+        self.assertEqual(tree.pop(b'codelist.txt'), self.lists['rel1'], 'killed before the list')
+        staged = {name[:-len(b'.lksnew')]: tree.pop(name)
+                  for name in list(tree) if name.endswith(b'.lksnew')}
+        new = {name for name in CHANGED if tree.get(stored_name(name)) == REL2[name]}
+        self.assertEqual(new, {CHANGED[0]}, 'killed with one file replaced')
+        self.expect_whole_files(tree)
+        self.assertEqual(digests(staged), digests({CHANGED[1]: REL2[CHANGED[1]]}),
+                         'the staged file is whole')
+
+        mark = self.log_mark()
+        self.expect_update(0)
+        self.expect_installed(REL2, 'rel2')
+        self.assertEqual(self.requested_since(mark), [LIST_REQUEST])
 
     def test_missing_archive_installs_nothing_and_next_run_fetches_only_the_rest(self):
         self.install_release1()
         self.publish(REL2, 'rel2')
         os.remove(os.path.join(self.server, 'V', 'templates', 'letters', 'letter.lkt.zip'))
         self.serve()
-        result = self.update()
-        self.assertEqual(result.returncode, 4, result.stdout.decode(errors='replace'))
-        self.expect_installed(REL1)
+        self.expect_update(4)
+        self.expect_installed(REL1, 'rel1')
         self.publish(REL2, 'rel2b')  # the archive is back
         before = self.requests()
-        result = self.update()
-        self.assertEqual(result.returncode, 0, result.stdout.decode(errors='replace'))
-        self.expect_installed(REL2)
+        self.expect_update(0)
+        self.expect_installed(REL2, 'rel2b')
         # The list and the one archive that failed; the others were kept unpacked.
         self.assertEqual(self.requests() - before, 2)
 
@@ -164,9 +492,8 @@ class UpdateTest(unittest.TestCase):
         with zipfile.ZipFile(archive, 'w') as z:
             z.writestr('lkcore.dll', b'not what the list says')
         self.serve()
-        result = self.update()
-        self.assertEqual(result.returncode, 4, result.stdout.decode(errors='replace'))
-        self.expect_installed(REL1)
+        self.expect_update(4)
+        self.expect_installed(REL1, 'rel1')
 
     def test_stale_fetched_file_never_overwrites_a_current_one(self):
         self.install_release1()
@@ -176,9 +503,8 @@ class UpdateTest(unittest.TestCase):
         os.makedirs(os.path.join(self.temp, 'share'))
         with open(os.path.join(self.temp, 'share', 'license.txt'), 'wb') as f:
             f.write(b'stale')
-        result = self.update()
-        self.assertEqual(result.returncode, 0, result.stdout.decode(errors='replace'))
-        self.expect_installed(REL2)
+        self.expect_update(0)
+        self.expect_installed(REL2, 'rel2')
 
     def test_unsafe_list_path_is_never_requested(self):
         self.install_release1()
@@ -189,9 +515,8 @@ class UpdateTest(unittest.TestCase):
         with zipfile.ZipFile(os.path.join(self.server, 'V', 'codelist.txt.zip'), 'w') as z:
             z.write(listing, 'codelist.txt')
         self.serve()
-        result = self.update()
-        self.assertEqual(result.returncode, 4, result.stdout.decode(errors='replace'))
-        self.expect_installed(REL1)
+        self.expect_update(4)
+        self.expect_installed(REL1, 'rel1')
         self.assertFalse(os.path.exists(os.path.join(self.dir, 'escape.txt')))
 
     def test_server_mode_mirror_then_client_from_the_mirror(self):
@@ -201,20 +526,32 @@ class UpdateTest(unittest.TestCase):
         mirror = os.path.join(self.dir, 'mirror', 'V')
         os.makedirs(mirror)
         result = self.update('--mode', 'server', install=mirror)
-        self.assertEqual(result.returncode, 0, result.stdout.decode(errors='replace'))
+        self.assertEqual(result.returncode, 0, output_of(result))
         served = read_tree(os.path.join(self.server, 'V'))
-        self.assertEqual(read_tree(mirror), served)
-        # A client updated from nginx serving the mirror.
+        mirrored = read_tree(mirror)
+        self.assertEqual(digests(mirrored), digests(stored(served)))
+        # A client updated from nginx serving the mirror, under the names the server holds.
         os.remove(os.path.join(self.server, 'V'))  # the publisher's link
-        shutil.copytree(mirror, os.path.join(self.server, 'V'))
-        result = self.update()
-        self.assertEqual(result.returncode, 0, result.stdout.decode(errors='replace'))
-        self.expect_installed(REL2)
+        write_tree(os.path.join(self.server, 'V'), {served_name(n): d for n, d in mirrored.items()})
+        self.expect_update(0)
+        self.expect_installed(REL2, 'rel2')
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--cli', required=True)
+    parser.add_argument('--publish', required=True, help='a native lks-publish')
+    parser.add_argument('--wine', action='store_true', help='the updater is a Windows program')
+    parser.add_argument('--holder', help='the Windows program that holds a file open (with --wine)')
+    ARGS, rest = parser.parse_known_args()
+    if ARGS.wine and not ARGS.holder:
+        parser.error('--wine needs --holder')
+    if not os.access(ARGS.publish, os.X_OK):
+        parser.error(f'no native publisher at {ARGS.publish}: build the native-asan preset first '
+                     '(or set LKS_NATIVE_TOOLS_DIR)')
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
 if __name__ == '__main__':
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--cli', required=True)
-    parser.add_argument('--publish', required=True)
-    ARGS, rest = parser.parse_known_args()
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    main()
