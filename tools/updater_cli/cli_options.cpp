@@ -20,6 +20,9 @@ const char kCliUsage[] =
     "  --answer ok|cancel   answer when the suite is running (default cancel)\n"
     "  --max-asks N         OK answers before a suite that keeps running counts\n"
     "                       as cancel (default 3)\n"
+    "  --timings            at the end, the time of each stage on standard error\n"
+    "                       (list, planning, connect, transfer, unpack+verify,\n"
+    "                       close check, copy, cleanup), told by what the run shows\n"
     "  --help               this text\n"
     "Exit status:\n"
     "  0  updated, or nothing to update\n"
@@ -50,6 +53,10 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* o, std::string* error) {
         std::string arg = argv[i];
         if (arg == "--help") {
             o->help = true;
+            continue;
+        }
+        if (arg == "--timings") {
+            o->timings = true;
             continue;
         }
         if (i + 1 >= argc) {

@@ -15,6 +15,7 @@ struct CliOptions {
     std::optional<std::string> registryRoot; // POSIX registry store
     bool answerOk = false;                   // answer to "close the suite": OK or Cancel
     int maxAsks = 3;                         // OK answers before a still-running suite counts as Cancel
+    bool timings = false;                    // per-stage times on stderr at the end
     bool help = false;
 };
 

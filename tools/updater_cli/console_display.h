@@ -5,9 +5,49 @@
 #include "engine/update_display.h"
 #include "platform/notification_receiver.h"
 
+#include <chrono>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
+
+// The time of each stage of a run (--timings), told apart only by the
+// operations the engine does on the display and the download client's
+// notices, so that measuring changes nothing in the engine. Each interval
+// between two such operations goes to the stage the first one opened.
+class CStageTimes {
+public:
+    enum Stage {
+        List,
+        Planning,
+        Connect,
+        Transfer,
+        Unpack,
+        Between,
+        CloseCheck,
+        Copy,
+        Cleanup,
+        Finish,
+        kStages
+    };
+
+    CStageTimes();
+    void OnStatus(const std::string& text);
+    void OnRowStatus(const std::string& status);
+    void OnFillBar();
+    // Closes the last stage and writes the table to `out`.
+    void Print(FILE* out);
+
+private:
+    void Enter(Stage stage);
+
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point m_since;
+    Stage m_stage = List;
+    double m_seconds[kStages] = {};
+    int m_downloads = 0;
+    int m_lateDone = 0;  // downloads whose done notice came after their row was finished
+};
 
 class CConsoleDisplay : public IUpdateDisplay {
 public:
@@ -23,6 +63,8 @@ public:
     platform::NotifyTarget NotifyTarget() override { return m_notifications.target(); }
 
     platform::NotificationReceiver& notifications() { return m_notifications; }
+    // Times the stages from now on (null: no more).
+    void SetStageTimes(CStageTimes* times);
 
 private:
     void Print(const std::string& line);
@@ -32,4 +74,5 @@ private:
     int m_upper[2] = {100, 100};
     int m_pos[2] = {0, 0};
     platform::NotificationReceiver m_notifications;
+    CStageTimes* m_times = nullptr;
 };

@@ -94,6 +94,11 @@ int main(int argc, char** argv) {
         return ok;
     };
 
+    CStageTimes times;
+    if (options.timings) {
+        display.SetStageTimes(&times);
+    }
+
     // The worker blocks in its downloads; this thread shows their notifications.
     std::atomic<bool> finished{false};
     UpdateOutcome outcome = UpdateOutcome::ListNotFound;
@@ -112,6 +117,10 @@ int main(int argc, char** argv) {
     // The last notifications of a download may follow the worker's end.
     while (display.notifications().Next(&n, 0)) {
         ShowDownloadEvent(display, n.wParam, n.lParam);
+    }
+    if (options.timings) {
+        display.SetStageTimes(nullptr);
+        times.Print(stderr);
     }
     return ExitCodeOf(outcome);
 }
