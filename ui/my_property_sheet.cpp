@@ -37,11 +37,8 @@ CMyPropertySheet::CMyPropertySheet(UpdateSettings& settings, HWND parent)
     m_psh.dwFlags &= ~PSH_HASHELP;
 }
 
-CMyPropertySheet::~CMyPropertySheet() {
-    if (m_hIcon) {
-        DestroyIcon(m_hIcon);
-    }
-}
+// LoadIcon's icon is shared by the module: it is never destroyed.
+CMyPropertySheet::~CMyPropertySheet() = default;
 
 INT_PTR CMyPropertySheet::DoModal() {
     g_pStarting = this;

@@ -1,0 +1,118 @@
+#!/usr/bin/env python3
+"""lks-wizard-driver against lks-sample-wizard under Wine: a two-page wizard
+with the updater's title whose contents are known, and whose controls write
+what happened to them into their page's status text (1003). What the driver
+reads must be what the wizard holds, and what it does must reach the wizard
+as a user's action would."""
+import argparse
+import os
+import subprocess
+import sys
+import unittest
+
+ARGS = None
+WAIT_MS = '20000'
+STATUS = 1003
+
+
+def driver(*args):
+    """One driver step: (exit status, {key: [values]}, stderr)."""
+    p = subprocess.run([ARGS.wine_run, ARGS.driver, *map(str, args)], stdin=subprocess.DEVNULL,
+                       capture_output=True, timeout=60)
+    values = {}
+    for line in p.stdout.decode('utf-8').splitlines():
+        key, _, value = line.partition(' ')
+        values.setdefault(key, []).append(value)
+    return p.returncode, values, p.stderr.decode('utf-8', 'replace')
+
+
+class DriverTest(unittest.TestCase):
+    def setUp(self):
+        self.assertEqual(driver('wait-gone', '', 0)[0], 0, 'a wizard is open already')
+        self.proc = subprocess.Popen([ARGS.wine_run, ARGS.sample], stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.window = self.step('wait-window', '', WAIT_MS)
+
+    def tearDown(self):
+        if driver('wait-gone', '', 0)[0] != 0:
+            driver('kill')
+        try:
+            self.proc.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+    def step(self, *args):
+        status, values, err = driver(*args)
+        self.assertEqual(status, 0, f'driver {" ".join(map(str, args))}: {err}')
+        return values
+
+    def test_window_is_reported_with_its_process(self):
+        self.assertEqual(self.window['class'], ['#32770'])
+        self.assertEqual(self.window['title'], ['Larkspan Office 升级程序'])
+        self.assertTrue(self.window['exe'][0].lower().endswith('\\lks-sample-wizard.exe'))
+
+    def test_reads_list_bar_and_menu_from_the_other_process(self):
+        listing = self.step('list')
+        self.assertEqual(listing['columns'], ['文件名\t大小(字节)\t状态'])
+        self.assertEqual(listing['rows'], ['2'])
+        self.assertEqual(listing['row'], ['a.txt\t10\t完成', '说明.txt\t2048\t下载中'])
+        bar = self.step('bar', 1000)
+        self.assertEqual((bar['range'], bar['pos']), (['0 250'], ['42']))
+        self.assertEqual(self.step('sysmenu')['item'][0], '样本(&S)')
+
+    def test_typing_and_clicking_reach_the_page(self):
+        # WM_SETTEXT makes the edit report EN_CHANGE, as typing does.
+        self.step('set-text', 1006, '服务器一')
+        self.step('wait-text', STATUS, 'changed:服务器一', WAIT_MS)
+        self.assertEqual(self.step('page-text', 1006)['text'], ['服务器一'])
+
+        self.assertEqual(self.step('radio', 1004)['checked'], ['1'])
+        self.step('click', 1005)
+        self.step('wait-text', STATUS, 'radio:1005', WAIT_MS)
+        self.assertEqual((self.step('radio', 1004)['checked'], self.step('radio', 1005)['checked']),
+                         (['0'], ['1']))
+
+    def test_message_box_is_read_and_answered(self):
+        for answer in ('ok', 'cancel'):
+            with self.subTest(answer=answer):
+                self.step('click', 1010)
+                box = self.step('message-box', 'lks-sample', WAIT_MS)
+                self.assertEqual(box['text'], ['继续吗？'])
+                self.assertEqual(box['buttons'], ['ok,cancel'])
+                self.assertEqual(box['pid'], self.window['pid'])
+                self.step('answer', answer, 'lks-sample', WAIT_MS)
+                self.step('wait-text', STATUS, answer, WAIT_MS)
+
+    def test_wizard_buttons_are_pressed_only_when_a_user_could(self):
+        self.assertEqual(self.step('buttons')['buttons'], ['next,cancel'])
+        status, _, err = driver('press', 'back')
+        self.assertEqual(status, 1)
+        self.assertIn('back button is hidden or disabled', err)
+
+        self.step('press', 'next')
+        self.step('wait-buttons', 'back,finish,cancel', WAIT_MS)
+        self.assertEqual(self.step('page-text', STATUS)['text'], ['第二页'])
+        self.step('press', 'back')
+        self.step('wait-buttons', 'next,cancel', WAIT_MS)
+        self.step('press', 'next')
+        self.step('wait-buttons', 'back,finish,cancel', WAIT_MS)
+        self.step('press', 'finish')
+        self.step('wait-gone', '', WAIT_MS)
+        self.assertEqual(self.proc.wait(timeout=60), 0)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--sample', required=True, help='lks-sample-wizard.exe')
+    parser.add_argument('--driver', required=True, help='lks-wizard-driver.exe')
+    parser.add_argument('--wine-run', required=True)
+    ARGS, rest = parser.parse_known_args()
+    if not os.environ.get('DISPLAY'):
+        sys.exit('driver_test: DISPLAY is not set: the wizard needs a display (Xvfb)')
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,276 @@
+#!/usr/bin/env python3
+"""Start-up of the real lksupdate.exe under Wine, with real windows on the
+display in DISPLAY. Started as lksupdate.exe it copies itself to
+c:\\temp\\lksupdate_tmp.exe and starts the copy, which shows the wizard; a
+second updater raises the running one's wizard, or says that one runs when
+there is none to raise. lks-wizard-driver plays the user."""
+import argparse
+import filecmp
+import ntpath
+import os
+import select
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+ARGS = None
+WIZARD = 'Larkspan Office 升级程序'
+ALREADY_RUNNING = '已有一个升级程序在运行，请不要重复启动升级程序。'
+WIZARD_BACKGROUND = '214 230 255'
+TEMP_COPY = 'lksupdate_tmp.exe'
+TEMP_COPY_WINDOWS = 'c:\\temp\\lksupdate_tmp.exe'
+WAIT_MS = '20000'
+# The launcher may wait in WinExec until its copy waits for input (30 s at most).
+PROGRAM_TIMEOUT = 60
+
+
+def driver(*args, timeout=60):
+    """Runs one driver step: (exit status, {key: [values]}, stderr)."""
+    p = subprocess.run([ARGS.wine_run, ARGS.driver, *map(str, args)], stdin=subprocess.DEVNULL,
+                       capture_output=True, timeout=timeout)
+    values = {}
+    for line in p.stdout.decode('utf-8').splitlines():
+        key, _, value = line.partition(' ')
+        values.setdefault(key, []).append(value)
+    return p.returncode, values, p.stderr.decode('utf-8', 'replace')
+
+
+def temp_copy_path():
+    prefix = os.environ.get('LKS_WINEPREFIX') or ARGS.prefix
+    drive_c = os.path.realpath(os.path.join(prefix, 'dosdevices', 'c:'))
+    return os.path.join(drive_c, 'temp', TEMP_COPY)
+
+
+class Held:
+    """A driver step that holds something (the mutex, a foreground window)
+    until its stdin is closed."""
+
+    def __init__(self, test, *args):
+        self.error = ''
+        self.proc = subprocess.Popen([ARGS.wine_run, ARGS.driver, *args], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        ready, _, _ = select.select([self.proc.stdout], [], [], 60)
+        self.first_line = self.proc.stdout.readline().decode('utf-8').strip() if ready else ''
+        if not self.first_line:
+            self.release()
+            test.fail(f'driver {args[0]} did not start: {self.error}')
+
+    def release(self):
+        if self.proc.stdin and not self.proc.stdin.closed:
+            self.proc.stdin.close()
+        try:
+            self.proc.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        if not self.proc.stderr.closed:
+            self.error = self.proc.stderr.read().decode('utf-8', 'replace')
+            self.proc.stdout.close()
+            self.proc.stderr.close()
+
+
+class StartupTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix='lks-startup-')
+        # Also when setUp fails, which skips tearDown.
+        self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
+        self.held = []
+        self.started = []
+        self.close_everything()
+        if self.step('mutex')['mutex'] != ['absent']:
+            running = driver('processes', TEMP_COPY)[1].get('process', [])
+            self.fail(f'another updater holds the mutex (running copies: {running})')
+
+    def tearDown(self):
+        self.close_everything()
+        for proc in self.started:
+            if proc.poll() is None:
+                proc.kill()
+            proc.wait()
+
+    # --- helpers --------------------------------------------------------
+
+    def step(self, *args):
+        status, values, err = driver(*args)
+        self.assertEqual(status, 0, f'driver {" ".join(map(str, args))}: {err}')
+        return values
+
+    def ours(self, exe):
+        exe = exe.lower()
+        return exe == TEMP_COPY_WINDOWS or os.path.basename(self.dir).lower() in exe
+
+    def close_everything(self):
+        """Closes what these tests open, whatever state a test left: the
+        wizard by Cancel (else by ending its process), message boxes of our
+        programs by OK, then ends any of our processes still running and
+        waits until the mutex is gone with them."""
+        if driver('wait-gone', '', 0)[0] != 0:
+            if driver('press', 'cancel')[0] != 0 or driver('wait-gone', '', WAIT_MS)[0] != 0:
+                driver('kill')
+        for _ in range(10):
+            status, box, _ = driver('message-box', '', 0)
+            if status != 0 or not self.ours(box['exe'][0]):
+                break
+            driver('answer', 'ok', box['title'][0], WAIT_MS)
+        for name in (TEMP_COPY, 'lksupdate.exe', 'updater.exe'):  # any case
+            for line in driver('processes', name)[1].get('process', []):
+                pid, _, exe = line.partition(' ')
+                if self.ours(exe):
+                    driver('end-process', pid, WAIT_MS)
+        for held in self.held:
+            held.release()
+        self.held.clear()
+        driver('wait-mutex', 'absent', WAIT_MS)
+        if os.path.exists(temp_copy_path()):
+            os.remove(temp_copy_path())
+
+    def program(self, relpath):
+        """lksupdate.exe copied to `relpath` in the test's folder."""
+        path = os.path.join(self.dir, relpath)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        shutil.copyfile(ARGS.exe, path)
+        return path
+
+    def start(self, path):
+        # Output to a file: the copy started by WinExec inherits it and
+        # would keep a pipe open after the launcher ends.
+        with open(os.path.join(self.dir, 'program.log'), 'ab') as log:
+            proc = subprocess.Popen([ARGS.wine_run, path], stdin=subprocess.DEVNULL, stdout=log,
+                                    stderr=log)
+        self.started.append(proc)
+        return proc
+
+    def run_to_end(self, path):
+        """Runs a program that must end by itself: one that showed a wizard or
+        a message box would wait for the user and time out here."""
+        proc = self.start(path)
+        try:
+            proc.wait(timeout=PROGRAM_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            self.fail(f'{path} did not end by itself')
+        self.assertEqual(proc.returncode, 0)
+
+    def hold_mutex(self):
+        held = Held(self, 'hold-mutex')
+        self.held.append(held)
+        self.assertEqual(held.first_line, 'mutex held')
+        return held
+
+    # --- tests ----------------------------------------------------------
+
+    def test_launcher_starts_a_copy_in_temp_which_shows_the_wizard(self):
+        exe = self.program('lksupdate.exe')
+        self.run_to_end(exe)
+
+        self.assertTrue(filecmp.cmp(exe, temp_copy_path(), shallow=False),
+                        'c:\\temp\\lksupdate_tmp.exe is not a copy of the program')
+        wizard = self.step('wait-window', '', WAIT_MS)
+        self.assertEqual(wizard['exe'][0].lower(), TEMP_COPY_WINDOWS)
+        self.assertEqual(wizard['class'], ['#32770'])
+        self.step('buttons')  # a property sheet with pages
+        # The copy is the first updater: it holds the mutex, and set the
+        # dialogs' light-blue background before making the wizard.
+        self.assertEqual(self.step('mutex')['mutex'], ['present'])
+        self.assertEqual(self.step('page-colour')['colour'], [WIZARD_BACKGROUND])
+        self.assertEqual(self.step('processes', TEMP_COPY)['count'], ['1'])
+        self.assertNotEqual(driver('message-box', '', 0)[0], 0, 'a message box is shown')
+
+        # Cancel ends the copy, and with it its hold of the mutex.
+        self.step('press', 'cancel')
+        self.step('wait-gone', '', WAIT_MS)
+        self.step('wait-processes', TEMP_COPY, 0, WAIT_MS)
+        self.step('wait-mutex', 'absent', WAIT_MS)
+
+    def test_second_start_raises_the_open_wizard(self):
+        exe = self.program('lksupdate.exe')
+        self.run_to_end(exe)
+        first = self.step('wait-window', '', WAIT_MS)
+        # Hidden, it must be shown; shown behind another program's window,
+        # it must come to the foreground. Each time another program has it.
+        for hidden in (True, False):
+            with self.subTest(hidden=hidden):
+                if hidden:
+                    self.step('hide')
+                decoy = Held(self, 'decoy', 'lks-startup decoy')
+                self.held.append(decoy)
+                self.assertEqual(decoy.first_line, 'foreground 1')
+                state = self.step('state')
+                self.assertEqual((state['visible'], state['foreground']),
+                                 (['0' if hidden else '1'], ['0']))
+
+                self.run_to_end(exe)
+                # The second copy has ended: it showed no message box, which
+                # would wait for the user.
+                self.step('wait-processes', TEMP_COPY, 1, WAIT_MS)
+                self.step('wait-foreground', '', WAIT_MS)
+                again = self.step('wait-window', '', 0)
+                self.assertEqual((again['hwnd'], again['pid']), (first['hwnd'], first['pid']))
+                decoy.release()
+                self.held.remove(decoy)
+
+    def test_an_updater_that_finds_no_wizard_to_raise_says_one_runs(self):
+        # (program file in the test's folder, caption, whether it is the launcher)
+        cases = [
+            ('lksupdate.exe', 'lksupdate_tmp', True),
+            (os.path.join('lksupdate.exe.d', 'updater.exe'), 'lksupdate_tmp', True),
+            # A Chinese folder: the path is GBK bytes to the program.
+            (os.path.join('升级程序', 'lksupdate.exe'), 'lksupdate_tmp', True),
+            ('LKSUPDATE.EXE', 'LKSUPDATE', False),
+            ('updater.exe', 'updater', False),
+        ]
+        for relpath, caption, launcher in cases:
+            with self.subTest(program=relpath):
+                try:
+                    self.check_second_updater(relpath, caption, launcher)
+                finally:
+                    self.close_everything()
+
+    def check_second_updater(self, relpath, caption, launcher):
+        """The mutex held by the test, no wizard open: the updater that runs
+        the wizard (the copy, or the program itself when it is not named
+        lksupdate.exe) shows the message box and ends when it is answered."""
+        held = self.hold_mutex()
+        exe = self.program(relpath)
+        if launcher:
+            self.run_to_end(exe)
+            owner = TEMP_COPY_WINDOWS
+        else:
+            proc = self.start(exe)
+            owner = 'z:' + exe.replace('/', '\\').lower()
+
+        box = self.step('message-box', caption, WAIT_MS)
+        self.assertEqual(box['exe'][0].lower(), owner)
+        self.assertEqual(box['text'], [ALREADY_RUNNING])
+        self.assertEqual(box['buttons'], ['ok'])
+        # Shown before anything set the wizard's colours.
+        self.assertNotEqual(self.step('colour', caption)['colour'], [WIZARD_BACKGROUND])
+        self.assertEqual(driver('wait-gone', '', 0)[0], 0, 'a wizard is shown')
+        self.assertEqual(os.path.exists(temp_copy_path()), launcher)
+
+        self.step('answer', 'ok', caption, WAIT_MS)
+        if launcher:
+            self.step('wait-processes', TEMP_COPY, 0, WAIT_MS)
+        else:
+            self.assertEqual(proc.wait(timeout=PROGRAM_TIMEOUT), 0)
+        held.release()
+        self.held.remove(held)
+        self.step('wait-mutex', 'absent', WAIT_MS)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--exe', required=True, help='lksupdate.exe')
+    parser.add_argument('--driver', required=True, help='lks-wizard-driver.exe')
+    parser.add_argument('--wine-run', required=True)
+    parser.add_argument('--prefix', required=True, help='the Wine prefix unless LKS_WINEPREFIX')
+    ARGS, rest = parser.parse_known_args()
+    if not os.environ.get('DISPLAY'):
+        sys.exit('startup_test: DISPLAY is not set: the wizard needs a display (Xvfb)')
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == '__main__':
+    main()

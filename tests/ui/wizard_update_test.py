@@ -1,0 +1,360 @@
+#!/usr/bin/env python3
+"""Whole runs of the real wizard under Wine: lksupdate.exe (as its relaunched
+copy) updates an installation from nginx on 127.0.0.1:80 serving trees made
+by the native publisher, while lks-wizard-driver plays the user. The registry
+values and standalone.ini are written into the Wine prefix as an installed
+suite has them."""
+import argparse
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+ARGS = None
+WIZARD = 'Larkspan Office 升级程序'
+KEY = 'HKLM\\Software\\Larkspan Office'
+WAIT_MS = '30000'
+RUN_MS = '120000'  # a whole run, or a connection to the unreachable default host
+
+GBK_NAME = b'\x81\x5c.txt'  # one GBK character whose second byte is 0x5C
+REL1 = {
+    b'program/lkcore.dll': b'core 1' * 100,
+    b'share/license.txt': b'unchanged',
+    b'share/' + GBK_NAME: b'notes 1',
+}
+REL2 = {
+    b'program/lkcore.dll': bytes(range(256)) * 1200,
+    b'share/license.txt': b'unchanged',
+    b'share/' + GBK_NAME: b'notes 2',
+    b'templates/letters/letter.lkt': b'new file',
+}
+CHANGED = [b'program/lkcore.dll', b'share/' + GBK_NAME, b'templates/letters/letter.lkt']
+
+COLUMNS = '文件名\t大小(字节)\t状态'
+TEXT_FETCHING = '正在获取更新列表...'
+TEXT_COMPLETED = '完成更新,单击下一步退出更新系统.'
+TEXT_CANCELLED = '更新被取消,单击下一步退出更新系统.'
+TEXT_LIST_NOT_FOUND = '找不到更新列表。'
+TEXT_FINISH = '升级完成，您的版本已是最新版本。按“完成”退出升级系统。'
+TEXT_UNFINISHED = '新版本已下载,但未完成更新,将在下一次启动升级程序时再尝试更新.'
+TEXT_NO_PATH = '找不到系统注册信息，无法升级。'
+TEXT_CLOSE_SUITE_TITLE = 'LarkspanOffice'
+
+
+def wine(*args, check=True):
+    return subprocess.run([ARGS.wine_run, *args], stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=120, check=check)
+
+
+def driver(*args):
+    """One driver step: (exit status, {key: [values]}, stderr)."""
+    p = subprocess.run([ARGS.wine_run, ARGS.driver, *map(str, args)], stdin=subprocess.DEVNULL,
+                       capture_output=True, timeout=180)
+    values = {}
+    for line in p.stdout.decode('utf-8').splitlines():
+        key, _, value = line.partition(' ')
+        values.setdefault(key, []).append(value)
+    return p.returncode, values, p.stderr.decode('utf-8', 'replace')
+
+
+def drive_c():
+    return os.path.realpath(os.path.join(ARGS.prefix, 'dosdevices', 'c:'))
+
+
+def stored(files):
+    """Release names as Wine stores them on Linux: UTF-8 of the GBK name."""
+    return {name.decode('gbk').encode('utf-8'): data for name, data in files.items()}
+
+
+def write_tree(root, files):
+    for rel, data in files.items():
+        path = os.path.join(os.fsencode(root), rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, 'wb') as f:
+            f.write(data)
+
+
+def read_tree(root):
+    tree = {}
+    broot = os.fsencode(root)
+    for dirpath, _, names in os.walk(broot):
+        for name in names:
+            full = os.path.join(dirpath, name)
+            with open(full, 'rb') as f:
+                tree[os.path.relpath(full, broot)] = f.read()
+    return tree
+
+
+def port_80_free():
+    with socket.socket() as s:
+        try:
+            s.bind(('127.0.0.1', 80))
+            return True
+        except OSError:
+            return False
+
+
+class WizardUpdateTest(unittest.TestCase):
+    def setUp(self):
+        self.assertTrue(port_80_free(), 'something else serves 127.0.0.1:80')
+        self.dir = tempfile.mkdtemp(prefix='lks-wizard-')
+        os.chmod(self.dir, 0o755)  # nginx workers read the tree as another user
+        self.server = os.path.join(self.dir, 'server')
+        self.nginx_prefix = os.path.join(self.dir, 'nginx')
+        # Inside the prefix, so that the program sees it as C:\lkswiz-...
+        self.install = tempfile.mkdtemp(prefix='lkswiz-', dir=drive_c())
+        self.install_windows = 'C:\\' + os.path.basename(self.install)
+        self.temp = os.path.join(drive_c(), 'temp', 'lksupdate')
+        shutil.rmtree(self.temp, ignore_errors=True)
+        self.program = os.path.join(self.dir, 'lksupdate_tmp.exe')  # the relaunched copy's name
+        shutil.copyfile(ARGS.exe, self.program)
+        self.wizard = None
+        self.holder = None
+        wine('reg', 'delete', KEY, '/f', check=False)
+
+    def tearDown(self):
+        if self.wizard and self.wizard.poll() is None:
+            if driver('press', 'cancel')[0] != 0 or driver('wait-gone', '', WAIT_MS)[0] != 0:
+                driver('kill')
+            try:
+                self.wizard.wait(timeout=60)
+            except subprocess.TimeoutExpired:
+                self.wizard.kill()
+                self.wizard.wait()
+        if self.holder and self.holder.poll() is None:
+            self.holder.stdin.close()
+            self.holder.wait(timeout=60)
+        if self.holder:
+            self.holder.stdout.close()
+        wine('reg', 'delete', KEY, '/f', check=False)
+        shutil.rmtree(self.temp, ignore_errors=True)
+        shutil.rmtree(self.install, ignore_errors=True)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    # --- the installed suite and the server ----------------------------
+
+    def publish(self, files, name):
+        release = os.path.join(self.dir, name)
+        write_tree(release, files)
+        conf = os.path.join(self.dir, 'nginx.conf')
+        subprocess.run([ARGS.publish, release, self.server, 'V', '--nginx-conf', conf,
+                        '--listen', '127.0.0.1:80'], check=True, stdout=subprocess.DEVNULL)
+
+    def serve(self):
+        os.makedirs(os.path.join(self.nginx_prefix, 'logs'), exist_ok=True)
+        subprocess.run(['nginx', '-p', self.nginx_prefix, '-c', os.path.join(self.dir, 'nginx.conf'),
+                        '-e', os.path.join(self.nginx_prefix, 'logs', 'error.log')], check=True)
+        with open(os.path.join(self.nginx_prefix, 'logs', 'nginx.pid')) as f:
+            self.nginx_pid = int(f.read())
+        self.addCleanup(self.stop_nginx)
+
+    def stop_nginx(self):
+        os.kill(self.nginx_pid, 15)
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            try:
+                os.kill(self.nginx_pid, 0)
+            except ProcessLookupError:
+                return
+            time.sleep(0.05)  # polling for the exit, with a bound
+
+    def requests(self):
+        path = os.path.join(self.nginx_prefix, 'logs', 'access.log')
+        if not os.path.exists(path):
+            return 0
+        with open(path, 'rb') as f:
+            return f.read().count(b'"GET ')
+
+    def install_release1(self, registry=True, settings=None):
+        self.publish(REL1, 'rel1')
+        write_tree(self.install, stored(REL1))
+        shutil.copy(os.path.join(self.server, 'V', 'codelist.txt'), self.install)
+        if registry:
+            wine('reg', 'add', KEY, '/v', 'Path', '/t', 'REG_SZ', '/d', self.install_windows, '/f')
+            wine('reg', 'add', KEY, '/v', 'Version', '/t', 'REG_SZ', '/d', 'V', '/f')
+        else:
+            wine('reg', 'add', KEY, '/v', 'Version', '/t', 'REG_SZ', '/d', 'V', '/f')
+        if settings is not None:
+            with open(os.path.join(self.install, 'standalone.ini'), 'w') as f:
+                f.write(settings)
+
+    def expect_installed(self, files):
+        tree = read_tree(self.install)
+        listed = tree.pop(b'codelist.txt')
+        tree.pop(b'standalone.ini', None)
+        self.assertEqual(tree, stored(files))
+        with open(os.path.join(self.server, 'V', 'codelist.txt'), 'rb') as f:
+            served = f.read()
+        if files is REL2:
+            self.assertEqual(listed, served, 'the new list is recorded')
+        else:
+            self.assertNotEqual(listed, served, 'the old list stays')
+
+    # --- the wizard -----------------------------------------------------
+
+    def step(self, *args):
+        status, values, err = driver(*args)
+        self.assertEqual(status, 0, f'driver {" ".join(map(str, args))}: {err}')
+        return values
+
+    def start_wizard(self):
+        log = open(os.path.join(self.dir, 'wizard.log'), 'ab')
+        self.wizard = subprocess.Popen([ARGS.wine_run, self.program], stdin=subprocess.DEVNULL,
+                                       stdout=log, stderr=log)
+        log.close()
+        window = self.step('wait-window', '', WAIT_MS)
+        self.assertTrue(window['exe'][0].lower().endswith('lksupdate_tmp.exe'), window)
+        # Page 1 is active once it has enabled Next (it does in every test here).
+        self.step('wait-buttons', 'next,cancel', WAIT_MS)
+
+    def text(self, control_id):
+        return self.step('page-text', control_id)['text'][0]
+
+    def wait_text(self, control_id, text, ms=RUN_MS):
+        status, values, err = driver('wait-text', control_id, text, ms)
+        self.assertEqual(status, 0, f'{control_id} reads {values.get("text")}, not {text}: {err}')
+
+    def buttons(self):
+        return self.step('buttons')['buttons'][0]
+
+    def bar(self, control_id):
+        values = self.step('bar', control_id)
+        low, high = map(int, values['range'][0].split())
+        return low, high, int(values['pos'][0])
+
+    def finish(self, expected_text):
+        self.step('press', 'next')
+        self.step('wait-buttons', 'finish,cancel', WAIT_MS)
+        self.assertEqual(self.text(1003), expected_text)
+        self.step('press', 'finish')
+        self.step('wait-gone', '', WAIT_MS)
+        self.assertEqual(self.wizard.wait(timeout=60), 0)
+
+    # --- the tests ------------------------------------------------------
+
+    def test_client_update_from_the_local_server_named_in_the_settings(self):
+        self.install_release1(settings='UPDATEHOST=127.0.0.1\r\n')
+        self.publish(REL2, 'rel2')
+        self.serve()
+        self.start_wizard()
+
+        # Page 1 opens on the local server that the settings name.
+        self.assertEqual(self.step('radio', 1005)['checked'], ['1'])
+        self.assertEqual(self.text(1006), '127.0.0.1')
+        self.assertEqual(self.step('enabled', 1006)['enabled'], ['1'])
+        self.assertEqual(self.buttons(), 'next,cancel')
+        items = self.step('sysmenu')['item']
+        self.assertEqual(items[:2], ['还原(&R)', '最小化(&N)'])
+
+        self.step('press', 'next')
+        self.wait_text(1003, TEXT_COMPLETED)
+        self.assertEqual(self.buttons(), 'next,cancel')
+        listing = self.step('list')
+        self.assertEqual(listing['columns'], [COLUMNS])
+        rows = sorted(listing.get('row', []))
+        expected = sorted(f'{os.path.basename(name).decode("gbk")}\t{len(REL2[name])}\t完成.'
+                          for name in CHANGED)
+        self.assertEqual(rows, expected)
+        for bar in (1000, 1002):
+            low, high, pos = self.bar(bar)
+            self.assertEqual((low, pos), (0, high), f'bar {bar} is filled')
+        self.assertEqual(self.bar(1002)[1], len(CHANGED))
+
+        self.finish(TEXT_FINISH)
+        self.expect_installed(REL2)
+        self.assertFalse(os.path.exists(self.temp), 'a completed update leaves no temporary folder')
+
+    def test_missing_path_stops_before_any_run(self):
+        self.install_release1(registry=False)
+        self.publish(REL2, 'rel2')
+        self.serve()
+        self.start_wizard()
+        self.step('press', 'next')
+        box = self.step('message-box', '', WAIT_MS)
+        self.assertEqual(box['text'], [TEXT_NO_PATH])
+        self.assertEqual(box['title'], ['lksupdate_tmp'])
+        self.step('answer', 'ok', 'lksupdate_tmp', WAIT_MS)
+
+        listing = self.step('list')
+        self.assertEqual(listing['columns'], [COLUMNS])
+        self.assertEqual(listing['rows'], ['0'])
+        self.assertEqual(self.text(1003), TEXT_FETCHING)
+        self.step('wait-buttons', 'cancel', WAIT_MS)
+        self.assertEqual(self.requests(), 0)
+        self.expect_installed(REL1)
+
+    def test_server_choice_controls_next_and_the_host(self):
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        self.serve()
+        self.start_wizard()
+
+        # No UPDATEHOST: the online server, the local name disabled.
+        self.assertEqual(self.step('radio', 1004)['checked'], ['1'])
+        self.assertEqual(self.step('enabled', 1006)['enabled'], ['0'])
+        self.assertEqual(self.step('enabled', 1007)['enabled'], ['0'])
+        self.assertEqual(self.buttons(), 'next,cancel')
+
+        # Next follows the text as long as the local server is chosen.
+        self.step('click', 1005)
+        self.assertEqual(self.step('enabled', 1006)['enabled'], ['1'])
+        for text, buttons in (('', 'cancel'), ('1', 'next,cancel'), ('', 'cancel'),
+                              ('  ', 'next,cancel'), ('127.0.0.1', 'next,cancel')):
+            self.step('set-text', 1006, text)
+            self.step('wait-buttons', buttons, WAIT_MS)
+
+        # Back to the online server with the name left in the edit.
+        self.step('click', 1004)
+        self.step('wait-buttons', 'next,cancel', WAIT_MS)
+        self.assertEqual(self.step('enabled', 1006)['enabled'], ['0'])
+        self.assertEqual(self.text(1006), '127.0.0.1')
+
+        # The run goes to the vendor's server, not to the name in the edit.
+        self.step('press', 'next')
+        self.wait_text(1003, TEXT_LIST_NOT_FOUND)
+        self.step('wait-buttons', 'cancel', WAIT_MS)
+        self.assertEqual(self.requests(), 0, 'the local server was asked')
+        self.expect_installed(REL1)
+
+    def test_refused_close_of_the_suite_ends_on_the_unfinished_texts(self):
+        self.install_release1(settings='UPDATEHOST=127.0.0.1\r\n')
+        self.publish(REL2, 'rel2')
+        self.serve()
+        suite = os.path.join(self.install, 'program', 'lksuite.exe')
+        shutil.copyfile(ARGS.holder, suite)
+        self.holder = subprocess.Popen(
+            [ARGS.wine_run, self.install_windows + '\\program\\lksuite.exe'],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.assertEqual(self.holder.stdout.readline(), b'ready\n')
+
+        self.start_wizard()
+        self.step('press', 'next')
+        box = self.step('message-box', TEXT_CLOSE_SUITE_TITLE, RUN_MS)
+        self.assertEqual(box['buttons'], ['ok,cancel'])
+        self.step('answer', 'cancel', TEXT_CLOSE_SUITE_TITLE, WAIT_MS)
+        self.wait_text(1003, TEXT_CANCELLED)
+        self.assertEqual(self.buttons(), 'next,cancel')
+        self.finish(TEXT_UNFINISHED)
+
+        self.holder.stdin.close()
+        self.holder.wait(timeout=60)
+        os.remove(suite)
+        self.expect_installed(REL1)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    for option in ('--exe', '--driver', '--wine-run', '--prefix', '--publish', '--holder'):
+        parser.add_argument(option, required=True)
+    ARGS, rest = parser.parse_known_args()
+    ARGS.prefix = os.environ.get('LKS_WINEPREFIX') or ARGS.prefix
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == '__main__':
+    main()
