@@ -29,6 +29,11 @@ ScopedRegistry::~ScopedRegistry() {
 
 bool ScopedRegistry::CreateKey(const std::string& subkey) {
     m_created.push_back(subkey);
+#ifdef _WIN32
+    // The real registry: a key left by a program run outside the tests must
+    // not leak its values into this one.
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, subkey.c_str());
+#endif
     return platform::CreateRegistryKey(subkey.c_str());
 }
 
@@ -38,6 +43,8 @@ bool ScopedRegistry::SetText(const std::string& subkey, const std::string& name,
         if (!CreateKey(subkey) || !key.Open(subkey.c_str(), platform::RegistryAccess::Write)) {
             return false;
         }
+    } else {
+        m_created.push_back(subkey);  // removed at the end all the same
     }
     return key.SetString(name.c_str(), text.c_str(), static_cast<uint32_t>(text.size() + 1));
 }
