@@ -12,7 +12,7 @@ constexpr COLORREF kDialogBackground = RGB(214, 230, 255);
 constexpr COLORREF kDialogText = RGB(0, 0, 0);
 
 // Paints every dialog created from now on on this thread, and on the threads
-// started with ui::BeginThread, with `background` and `text`. The first
+// that hook them too, with `background` and `text`. The first
 // call's colours hold for the whole process.
 void SetDialogBkColor(COLORREF background, COLORREF text);
 

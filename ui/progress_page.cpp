@@ -4,11 +4,25 @@
 #include "engine/download_view.h"
 #include "engine/update_worker.h"
 #include "net/download_events.h"
+#include "platform/thread.h"
+#include "ui/dialog_colors.h"
 #include "ui/message_box.h"
 #include "ui/resources/resource.h"
-#include "ui/thread_start.h"
 
 #include <cstdio>
+
+namespace {
+
+// The update worker, with the instance's dialog colours for its message box
+// (the question to close the suite).
+unsigned ColouredUpdateThread(void* run) {
+    ui::HookDialogColorsOnThisThread();
+    unsigned result = UpdateThreadProc(run);
+    ui::UnhookDialogColorsOnThisThread();
+    return result;
+}
+
+}  // namespace
 
 CMyPropertyPage2::CMyPropertyPage2(const UpdateSettings& settings)
     : WizardPage(IDD_PAGE_PROGRESS), CUpdateRun(this), m_settings(settings) {}
@@ -31,7 +45,7 @@ BOOL CMyPropertyPage2::OnSetActive() {
         SetWizardButtons(PSWIZB_NONE);
         return WizardPage::OnSetActive();
     }
-    if (!ui::BeginThread(UpdateThreadProc, static_cast<CUpdateRun*>(this))) {
+    if (!platform::StartThread(ColouredUpdateThread, static_cast<CUpdateRun*>(this))) {
         SetStatusText("有错误,请重新运行本更新程序.");
         SetWizardButtons(PSWIZB_NONE);
     }
