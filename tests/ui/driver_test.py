@@ -10,6 +10,8 @@ import subprocess
 import sys
 import unittest
 
+from driver_client import run_driver, run_tests
+
 ARGS = None
 WAIT_MS = '20000'
 STATUS = 1003
@@ -17,13 +19,7 @@ STATUS = 1003
 
 def driver(*args):
     """One driver step: (exit status, {key: [values]}, stderr)."""
-    p = subprocess.run([ARGS.wine_run, ARGS.driver, *map(str, args)], stdin=subprocess.DEVNULL,
-                       capture_output=True, timeout=60)
-    values = {}
-    for line in p.stdout.decode('utf-8').splitlines():
-        key, _, value = line.partition(' ')
-        values.setdefault(key, []).append(value)
-    return p.returncode, values, p.stderr.decode('utf-8', 'replace')
+    return run_driver(ARGS.wine_run, ARGS.driver, args, 60)
 
 
 class DriverTest(unittest.TestCase):
@@ -31,9 +27,11 @@ class DriverTest(unittest.TestCase):
         self.assertEqual(driver('wait-gone', '', 0)[0], 0, 'a wizard is open already')
         self.proc = subprocess.Popen([ARGS.wine_run, ARGS.sample], stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # A cleanup, not tearDown: it also runs when the rest of setUp fails.
+        self.addCleanup(self.close_sample)
         self.window = self.step('wait-window', '', WAIT_MS)
 
-    def tearDown(self):
+    def close_sample(self):
         if driver('wait-gone', '', 0)[0] != 0:
             driver('kill')
         try:
@@ -111,7 +109,7 @@ def main():
     ARGS, rest = parser.parse_known_args()
     if not os.environ.get('DISPLAY'):
         sys.exit('driver_test: DISPLAY is not set: the wizard needs a display (Xvfb)')
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    run_tests(ARGS.wine_run, ARGS.driver, [sys.argv[0]] + rest)
 
 
 if __name__ == '__main__':

@@ -8,12 +8,13 @@ import argparse
 import filecmp
 import ntpath
 import os
-import select
 import shutil
 import subprocess
 import sys
 import tempfile
 import unittest
+
+from driver_client import Held, run_driver, run_tests
 
 ARGS = None
 WIZARD = 'Larkspan Office 升级程序'
@@ -27,14 +28,8 @@ PROGRAM_TIMEOUT = 60
 
 
 def driver(*args, timeout=60):
-    """Runs one driver step: (exit status, {key: [values]}, stderr)."""
-    p = subprocess.run([ARGS.wine_run, ARGS.driver, *map(str, args)], stdin=subprocess.DEVNULL,
-                       capture_output=True, timeout=timeout)
-    values = {}
-    for line in p.stdout.decode('utf-8').splitlines():
-        key, _, value = line.partition(' ')
-        values.setdefault(key, []).append(value)
-    return p.returncode, values, p.stderr.decode('utf-8', 'replace')
+    """One driver step: (exit status, {key: [values]}, stderr)."""
+    return run_driver(ARGS.wine_run, ARGS.driver, args, timeout)
 
 
 def temp_copy_path():
@@ -43,32 +38,13 @@ def temp_copy_path():
     return os.path.join(drive_c, 'temp', TEMP_COPY)
 
 
-class Held:
-    """A driver step that holds something (the mutex, a foreground window)
-    until its stdin is closed."""
-
-    def __init__(self, test, *args):
-        self.error = ''
-        self.proc = subprocess.Popen([ARGS.wine_run, ARGS.driver, *args], stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        ready, _, _ = select.select([self.proc.stdout], [], [], 60)
-        self.first_line = self.proc.stdout.readline().decode('utf-8').strip() if ready else ''
-        if not self.first_line:
-            self.release()
-            test.fail(f'driver {args[0]} did not start: {self.error}')
-
-    def release(self):
-        if self.proc.stdin and not self.proc.stdin.closed:
-            self.proc.stdin.close()
-        try:
-            self.proc.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-        if not self.proc.stderr.closed:
-            self.error = self.proc.stderr.read().decode('utf-8', 'replace')
-            self.proc.stdout.close()
-            self.proc.stderr.close()
+def start_held(test, *args):
+    """A driver step holding something until released; fails the test when
+    it does not start."""
+    step = Held(ARGS.wine_run, ARGS.driver, *args)
+    if not step.first_line:
+        test.fail(f'driver {args[0]} did not start: {step.error}')
+    return step
 
 
 class StartupTest(unittest.TestCase):
@@ -153,7 +129,7 @@ class StartupTest(unittest.TestCase):
         self.assertEqual(proc.returncode, 0)
 
     def hold_mutex(self):
-        held = Held(self, 'hold-mutex')
+        held = start_held(self, 'hold-mutex')
         self.held.append(held)
         self.assertEqual(held.first_line, 'mutex held')
         return held
@@ -193,7 +169,7 @@ class StartupTest(unittest.TestCase):
             with self.subTest(hidden=hidden):
                 if hidden:
                     self.step('hide')
-                decoy = Held(self, 'decoy', 'lks-startup decoy')
+                decoy = start_held(self, 'decoy', 'lks-startup decoy')
                 self.held.append(decoy)
                 self.assertEqual(decoy.first_line, 'foreground 1')
                 state = self.step('state')
@@ -269,7 +245,7 @@ def main():
     ARGS, rest = parser.parse_known_args()
     if not os.environ.get('DISPLAY'):
         sys.exit('startup_test: DISPLAY is not set: the wizard needs a display (Xvfb)')
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    run_tests(ARGS.wine_run, ARGS.driver, [sys.argv[0]] + rest)
 
 
 if __name__ == '__main__':

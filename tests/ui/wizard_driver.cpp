@@ -63,6 +63,7 @@ constexpr char kUsage[] =
     "  mutex                         whether the updater's mutex exists\n"
     "  wait-mutex present|absent [ms]  until it is so\n"
     "  hold-mutex [ms]               holds the mutex until stdin ends (or ms pass)\n"
+    "  hold-desktop [ms]             keeps Wine's desktop open until stdin ends (or ms pass)\n"
     "  decoy TITLE [ms]              a window of its own in the foreground until stdin ends\n"
     "  processes NAME                running processes of that program file name\n"
     "  wait-processes NAME COUNT [ms]  until exactly COUNT of them run\n";
@@ -985,6 +986,21 @@ int HoldMutex(const Args& args) {
     HoldUntilStdinEnds(ms);  // the process's end releases the mutex
 }
 
+// Keeps Wine's desktop open while tests start and end their programs: with
+// no program left on it, Wine closes the desktop within a second and starts
+// it again for the next one, and a program starting meanwhile may fail.
+int HoldDesktop(const Args& args) {
+    DWORD ms = 86400000;
+    if (args.Has(0) && !WaitArg(args, 0, &ms)) {
+        return 2;
+    }
+    if (!GetDesktopWindow()) {
+        return Fail("no desktop window");
+    }
+    Print("desktop", "held");
+    HoldUntilStdinEnds(ms);
+}
+
 // A window of another program that has the foreground, so that a test can
 // see the wizard take it back.
 int Decoy(const Args& args) {
@@ -1099,6 +1115,7 @@ constexpr Command kCommands[] = {
     {"mutex", Mutex},
     {"wait-mutex", WaitMutex},
     {"hold-mutex", HoldMutex},
+    {"hold-desktop", HoldDesktop},
     {"decoy", Decoy},
     {"processes", Processes},
     {"wait-processes", WaitProcesses},

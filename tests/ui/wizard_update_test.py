@@ -14,6 +14,8 @@ import tempfile
 import time
 import unittest
 
+from driver_client import run_driver, run_tests
+
 ARGS = None
 WIZARD = 'Larkspan Office 升级程序'
 KEY = 'HKLM\\Software\\Larkspan Office'
@@ -52,13 +54,7 @@ def wine(*args, check=True):
 
 def driver(*args):
     """One driver step: (exit status, {key: [values]}, stderr)."""
-    p = subprocess.run([ARGS.wine_run, ARGS.driver, *map(str, args)], stdin=subprocess.DEVNULL,
-                       capture_output=True, timeout=180)
-    values = {}
-    for line in p.stdout.decode('utf-8').splitlines():
-        key, _, value = line.partition(' ')
-        values.setdefault(key, []).append(value)
-    return p.returncode, values, p.stderr.decode('utf-8', 'replace')
+    return run_driver(ARGS.wine_run, ARGS.driver, args, 180)
 
 
 def drive_c():
@@ -353,7 +349,7 @@ def main():
         parser.add_argument(option, required=True)
     ARGS, rest = parser.parse_known_args()
     ARGS.prefix = os.environ.get('LKS_WINEPREFIX') or ARGS.prefix
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    run_tests(ARGS.wine_run, ARGS.driver, [sys.argv[0]] + rest)
 
 
 if __name__ == '__main__':
