@@ -27,7 +27,8 @@ bool LineDecides(std::string_view line, std::string_view key, std::string* value
         return false;
     }
     size_t equals = platform::FindChar(line, '=');
-    *value = equals == std::string_view::npos ? std::string() : std::string(Trim(line.substr(equals + 1)));
+    *value = equals == std::string_view::npos ? std::string()
+                                              : std::string(Trim(line.substr(equals + 1)));
     return true;
 }
 
@@ -73,7 +74,8 @@ void ReadSettings(UpdateSettings& settings) {
         settings.m_bUseHost = true;
         settings.m_strUpdateHost = host;
     }
-    std::string mode = platform::UpperLatin(GetIniValue(GetSettingsFilePath().c_str(), "UPDATEMODEL"));
+    std::string mode =
+        platform::UpperLatin(GetIniValue(GetSettingsFilePath().c_str(), "UPDATEMODEL"));
     settings.m_nUpdateMode = platform::FindText(mode, "SERVER") != std::string::npos
                                  ? UPDATE_MODE_SERVER
                                  : UPDATE_MODE_CLIENT;

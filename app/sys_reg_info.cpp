@@ -78,7 +78,8 @@ bool CSysRegInfo::GetRegValue(char* name, char* buffer) {
     }
     platform::RegistryKey key;
     uint32_t size = kRegValueBufferSize;
-    if (!key.Open(m_szSection, platform::RegistryAccess::Read) || !key.QueryValue(name, buffer, &size)) {
+    if (!key.Open(m_szSection, platform::RegistryAccess::Read) ||
+        !key.QueryValue(name, buffer, &size)) {
         return false;
     }
     // Stored data need not end in a NUL; a value that fills the whole buffer

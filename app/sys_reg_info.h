@@ -4,8 +4,8 @@
 
 #include "app/export.h"
 
-constexpr int kRegSectionSize = 1024;     // the key path, NUL included
-constexpr int kRegValueBufferSize = 1024; // what GetRegValue's caller supplies
+constexpr int kRegSectionSize = 1024;      // the key path, NUL included
+constexpr int kRegValueBufferSize = 1024;  // what GetRegValue's caller supplies
 
 class LKS_EXPORT CSysRegInfo {
 public:

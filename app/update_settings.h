@@ -9,8 +9,8 @@ constexpr int UPDATE_MODE_CLIENT = 2;  // archives are unpacked and installed
 
 struct UpdateSettings {
     int m_nUpdateMode = UPDATE_MODE_CLIENT;
-    std::string m_strUpdateRoot;   // replaces the registry "Path" as the target
-    std::string m_strWinVersion;   // replaces the registry "Version" on the server
-    bool m_bUseHost = false;       // m_strUpdateHost instead of the default host
+    std::string m_strUpdateRoot;  // replaces the registry "Path" as the target
+    std::string m_strWinVersion;  // replaces the registry "Version" on the server
+    bool m_bUseHost = false;      // m_strUpdateHost instead of the default host
     std::string m_strUpdateHost;
 };

@@ -5,22 +5,15 @@
 
 void ShowDownloadEvent(IUpdateDisplay& display, uintptr_t code, intptr_t value) {
     switch (code) {
-        case DOWNLOAD_CONNECTED:
-            display.SetStatusText(kTextConnected);
-            break;
+        case DOWNLOAD_CONNECTED: display.SetStatusText(kTextConnected); break;
         case DOWNLOAD_LENGTH:
             display.SetBarRange32(ProgressBar::Current, static_cast<int>(value));
             break;
         case DOWNLOAD_PROGRESS:
             display.SetBarPos(ProgressBar::Current, static_cast<int>(value));
             break;
-        case DOWNLOAD_DONE:
-            display.SetStatusText(kTextDone);
-            break;
-        case DOWNLOAD_FAILED:
-            display.SetStatusText(kTextFailed);
-            break;
-        default:
-            break;  // not ours
+        case DOWNLOAD_DONE: display.SetStatusText(kTextDone); break;
+        case DOWNLOAD_FAILED: display.SetStatusText(kTextFailed); break;
+        default: break;  // not ours
     }
 }

@@ -19,13 +19,13 @@ inline uint32_t Rotl(uint32_t x, int s) { return (x << s) | (x >> (32 - s)); }
 #define MD5_H(b, c, d) ((b) ^ (c) ^ (d))
 #define MD5_I(b, c, d) ((c) ^ ((b) | ~(d)))
 
-#define MD5_STEP(f, a, b, c, d, x, t, s)        \
-    a += f((b), (c), (d)) + (x) + (t);          \
+#define MD5_STEP(f, a, b, c, d, x, t, s) \
+    a += f((b), (c), (d)) + (x) + (t);   \
     a = Rotl(a, s) + (b)
 
-#define MD5_STEP_G(a, b, c, d, x, t, s)         \
-    a += ((x) + (t)) + ((c) & ~(d));            \
-    a += ((b) & (d));                           \
+#define MD5_STEP_G(a, b, c, d, x, t, s) \
+    a += ((x) + (t)) + ((c) & ~(d));    \
+    a += ((b) & (d));                   \
     a = Rotl(a, s) + (b)
 
 }  // namespace
@@ -45,14 +45,13 @@ void CMD5::Transform(const uint8_t* blocks, size_t count) {
     uint32_t c = m_state[2];
     uint32_t d = m_state[3];
     for (; count > 0; --count, blocks += kBlockSize) {
-        const uint32_t x0 = Load32(blocks + 0), x1 = Load32(blocks + 4),
-                       x2 = Load32(blocks + 8), x3 = Load32(blocks + 12),
-                       x4 = Load32(blocks + 16), x5 = Load32(blocks + 20),
-                       x6 = Load32(blocks + 24), x7 = Load32(blocks + 28),
-                       x8 = Load32(blocks + 32), x9 = Load32(blocks + 36),
-                       x10 = Load32(blocks + 40), x11 = Load32(blocks + 44),
-                       x12 = Load32(blocks + 48), x13 = Load32(blocks + 52),
-                       x14 = Load32(blocks + 56), x15 = Load32(blocks + 60);
+        const uint32_t x0 = Load32(blocks + 0), x1 = Load32(blocks + 4), x2 = Load32(blocks + 8),
+                       x3 = Load32(blocks + 12), x4 = Load32(blocks + 16), x5 = Load32(blocks + 20),
+                       x6 = Load32(blocks + 24), x7 = Load32(blocks + 28), x8 = Load32(blocks + 32),
+                       x9 = Load32(blocks + 36), x10 = Load32(blocks + 40),
+                       x11 = Load32(blocks + 44), x12 = Load32(blocks + 48),
+                       x13 = Load32(blocks + 52), x14 = Load32(blocks + 56),
+                       x15 = Load32(blocks + 60);
         const uint32_t aa = a, bb = b, cc = c, dd = d;
 
         MD5_STEP(MD5_F, a, b, c, d, x0, 0xd76aa478, 7);

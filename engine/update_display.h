@@ -21,7 +21,8 @@ public:
 
     virtual void SetStatusText(const std::string& text) = 0;
     // A row at the end of the file list: file name, size in bytes, status.
-    virtual void AppendFileRow(const std::string& fileName, int size, const std::string& status) = 0;
+    virtual void AppendFileRow(const std::string& fileName, int size,
+                               const std::string& status) = 0;
     virtual void SetRowStatus(int row, const std::string& status) = 0;
     virtual void ShowRow(int row) = 0;
     // 0..upper, only the low 16 bits of `upper` taking effect (PBM_SETRANGE).

@@ -23,8 +23,8 @@ public:
     std::string m_strTempDir;
     std::string m_strVersion;
     std::string m_strHost;
-    bool m_bUpdated = true;                  // false only after the user cancelled
-    int m_nPort = 80;                        // the server's port (tests and the console updater change it)
+    bool m_bUpdated = true;  // false only after the user cancelled
+    int m_nPort = 80;        // the server's port (tests and the console updater change it)
     int m_nUpdateMode = UPDATE_MODE_CLIENT;
 
     // Which entries of m_arrCodeList this run may install: the planning adds

@@ -64,7 +64,8 @@ bool DownloadItems(CUpdateRun& run) {
             continue;
         }
         std::string serverPath = run.m_strVersion + item.path + ".zip";
-        std::string localPath = platform::ReplaceChar(run.m_strTempDir + item.path + ".zip", '/', '\\');
+        std::string localPath =
+            platform::ReplaceChar(run.m_strTempDir + item.path + ".zip", '/', '\\');
         display.SetRowStatus(row, kTextConnecting);
         if (!g_downloader.DownloadFile(localPath.c_str(), serverPath.c_str())) {
             display.SetRowStatus(row, kTextFailed);
@@ -113,7 +114,8 @@ bool InstallItems(CUpdateRun& run) {
         if (run.m_arrInstallable[index] && IsSafeEntryPath(item.path)) {
             std::string suffix = server ? ".zip" : "";
             ok = InstallFile(run.m_strTempDir + "\\" + item.path + suffix,
-                             run.m_strInstallPath + "\\" + item.path + suffix) && ok;
+                             run.m_strInstallPath + "\\" + item.path + suffix) &&
+                 ok;
         }
         display.SetBarPos(ProgressBar::Current, k);
     }
@@ -126,7 +128,8 @@ bool InstallItems(CUpdateRun& run) {
     }
     // The record of what is installed comes last: it never claims files that
     // are not there.
-    return InstallFile(run.m_strTempDir + "\\codelist.txt", run.m_strInstallPath + "\\codelist.txt");
+    return InstallFile(run.m_strTempDir + "\\codelist.txt",
+                       run.m_strInstallPath + "\\codelist.txt");
 }
 
 }  // namespace

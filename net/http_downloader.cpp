@@ -150,7 +150,8 @@ bool CHttpDownloader::StoreBlock(const char* data, int size, const char* mode) {
     if (!file) {
         return false;
     }
-    bool ok = size == 0 || fwrite(data, 1, static_cast<size_t>(size), file) == static_cast<size_t>(size);
+    bool ok =
+        size == 0 || fwrite(data, 1, static_cast<size_t>(size), file) == static_cast<size_t>(size);
     return (fclose(file) == 0) && ok;
 }
 

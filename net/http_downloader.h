@@ -10,9 +10,9 @@
 
 #include <cstdint>
 
-constexpr int kHostBufferSize = 100;        // host text, NUL included
-constexpr int kLocalPathBufferSize = 255;   // local path, NUL included
-constexpr int kRequestBufferSize = 1024;    // the whole request text, NUL included
+constexpr int kHostBufferSize = 100;       // host text, NUL included
+constexpr int kLocalPathBufferSize = 255;  // local path, NUL included
+constexpr int kRequestBufferSize = 1024;   // the whole request text, NUL included
 constexpr int kReceiveBlockSize = 102400;
 constexpr uint32_t kConnectTimeoutMs = 15000;
 constexpr uint32_t kReceiveTimeoutMs = 30000;  // without any data, a download fails

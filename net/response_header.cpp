@@ -119,7 +119,8 @@ void ReadField(std::string_view line, ResponseHeader* h) {
 
 bool AnalyseResponseHeader(const char* data, size_t size, ResponseHeader* header) {
     *header = ResponseHeader();
-    std::string_view text(data, size < static_cast<size_t>(kHeaderMaxLength) ? size : kHeaderMaxLength);
+    std::string_view text(data,
+                          size < static_cast<size_t>(kHeaderMaxLength) ? size : kHeaderMaxLength);
     size_t end = text.find("\r\n\r\n");
     if (end == std::string_view::npos) {
         return false;

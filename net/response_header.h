@@ -10,14 +10,14 @@ constexpr int kHeaderMaxLength = 16384;
 struct ResponseHeader {
     enum class Length { Absent, Valid, Invalid };
 
-    int headerLength = 0;       // bytes up to and including the empty line
-    int statusCode = 0;         // from the status line; 0 when it is malformed
-    bool http10 = false;        // "HTTP/1.0": the body may run until the server closes
+    int headerLength = 0;  // bytes up to and including the empty line
+    int statusCode = 0;    // from the status line; 0 when it is malformed
+    bool http10 = false;   // "HTTP/1.0": the body may run until the server closes
     bool connectionClose = false;
-    bool transferCoded = false;   // a Transfer-Encoding (chunked...) the client cannot decode
-    bool contentCoded = false;    // a Content-Encoding other than identity
+    bool transferCoded = false;  // a Transfer-Encoding (chunked...) the client cannot decode
+    bool contentCoded = false;   // a Content-Encoding other than identity
     Length length = Length::Absent;
-    int contentLength = 0;      // valid when length == Length::Valid
+    int contentLength = 0;  // valid when length == Length::Valid
 };
 
 // Looks for the end of the header within the first `size` bytes (at most

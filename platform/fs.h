@@ -65,8 +65,8 @@ unsigned long LastFileError();
 class File {
 public:
     enum class Mode {
-        CreateAlways,       // write access, no sharing, created or truncated
-        ReadDenyWrite,      // read access, others may read but not write
+        CreateAlways,   // write access, no sharing, created or truncated
+        ReadDenyWrite,  // read access, others may read but not write
     };
     File() = default;
     ~File() { Close(); }

@@ -43,7 +43,8 @@ bool CopyFileOver(const char* from, const char* to) {
     }
     struct stat st {};
     fstat(in, &st);
-    int out = open(NativePath(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
+    int out =
+        open(NativePath(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
     if (out < 0) {
         int saved = errno;
         close(in);
@@ -114,7 +115,9 @@ bool GetFullPath(const char* path, char* out, size_t outSize) {
     return true;
 }
 
-FILE* OpenStdio(const char* path, const char* mode) { return fopen(NativePath(path).c_str(), mode); }
+FILE* OpenStdio(const char* path, const char* mode) {
+    return fopen(NativePath(path).c_str(), mode);
+}
 
 bool ListDir(const char* path, std::vector<DirEntry>* entries) {
     entries->clear();
@@ -170,7 +173,8 @@ uint32_t GetFileDosTime(const char* path) {
     if (t.tm_year < 80 || t.tm_year > 207) {
         return 0;
     }
-    uint32_t date = static_cast<uint32_t>(((t.tm_year - 80) << 9) | ((t.tm_mon + 1) << 5) | t.tm_mday);
+    uint32_t date =
+        static_cast<uint32_t>(((t.tm_year - 80) << 9) | ((t.tm_mon + 1) << 5) | t.tm_mday);
     uint32_t time = static_cast<uint32_t>((t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec / 2));
     return (date << 16) | time;
 }

@@ -53,7 +53,8 @@ bool ListDir(const char* path, std::vector<DirEntry>* entries) {
         if (strcmp(data.cFileName, ".") == 0 || strcmp(data.cFileName, "..") == 0) {
             continue;
         }
-        entries->push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        entries->push_back(
+            {data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
     } while (FindNextFileA(find.get(), &data));
     return true;
 }

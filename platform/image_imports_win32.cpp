@@ -50,7 +50,8 @@ void ForEachImportName(ModuleHandle module, const ImportVisitor& visit) {
             return;
         }
         size_t room = imageSize - nameAt;
-        size_t length = strnlen(reinterpret_cast<const char*>(base + nameAt), room < kMaxPath ? room : kMaxPath);
+        size_t length = strnlen(reinterpret_cast<const char*>(base + nameAt),
+                                room < kMaxPath ? room : kMaxPath);
         if (length == room) {
             return;  // runs to the end of the image: not an image the loader made
         }

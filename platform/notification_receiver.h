@@ -25,8 +25,8 @@ public:
     // Everything up to and including the first notification that `isLast`
     // accepts; stops early (and returns what came) when `timeoutMs` passes
     // without one.
-    std::vector<Notification> CollectUntil(
-        const std::function<bool(const Notification&)>& isLast, uint32_t timeoutMs);
+    std::vector<Notification> CollectUntil(const std::function<bool(const Notification&)>& isLast,
+                                           uint32_t timeoutMs);
 
 private:
     struct Impl;

@@ -65,9 +65,13 @@ bool IsNtFamily() { return true; }
 
 uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
 
-void ListProcessesWithPsapi(size_t limit, const ProcessVisitor& visit) { ListFromProc(limit, visit); }
+void ListProcessesWithPsapi(size_t limit, const ProcessVisitor& visit) {
+    ListFromProc(limit, visit);
+}
 
-void ListProcessesWithToolhelp(size_t limit, const ProcessVisitor& visit) { ListFromProc(limit, visit); }
+void ListProcessesWithToolhelp(size_t limit, const ProcessVisitor& visit) {
+    ListFromProc(limit, visit);
+}
 
 size_t ListModulesWithPsapi(uint32_t, ModuleHandle*, size_t) { return 0; }
 

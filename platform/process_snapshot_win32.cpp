@@ -43,9 +43,7 @@ Fn LookUp(const UniqueModule& library, const char* name) {
 UniqueModule LoadPsapi() { return UniqueModule(LoadLibraryA("psapi.dll")); }
 UniqueModule LoadKernel32() { return UniqueModule(LoadLibraryA("kernel32.dll")); }
 
-DWORD BufferSize(size_t size) {
-    return static_cast<DWORD>(size > MAXDWORD ? MAXDWORD : size);
-}
+DWORD BufferSize(size_t size) { return static_cast<DWORD>(size > MAXDWORD ? MAXDWORD : size); }
 
 // Copies the text in `text` (a field of `textSize` bytes) into `out` (`size`
 // bytes); empty when it is not terminated within the field or does not fit.
@@ -133,7 +131,8 @@ size_t ListModulesWithPsapi(uint32_t processId, ModuleHandle* table, size_t capa
     }
     UniqueKernelHandle process(OpenProcess(kInspectAccess, FALSE, processId));
     DWORD needed = 0;
-    if (!process || !enumModules(process.get(), table, BufferSize(capacity * sizeof(*table)), &needed)) {
+    if (!process ||
+        !enumModules(process.get(), table, BufferSize(capacity * sizeof(*table)), &needed)) {
         return 0;
     }
     // `needed` counts every module the process holds, also those that did not fit.
@@ -163,7 +162,8 @@ size_t ListModulesWithToolhelp(uint32_t processId, ModuleHandle* table, size_t c
     return count;
 }
 
-void ModuleFileNameWithPsapi(ProcessHandle process, ModuleHandle module, char* buffer, size_t size) {
+void ModuleFileNameWithPsapi(ProcessHandle process, ModuleHandle module, char* buffer,
+                             size_t size) {
     if (size == 0) {
         return;
     }

@@ -28,8 +28,8 @@ public:
     void Close();
 
 private:
-    void* m_key = nullptr;       // HKEY on Windows
-    std::string m_folder;        // the key's folder on POSIX
+    void* m_key = nullptr;  // HKEY on Windows
+    std::string m_folder;   // the key's folder on POSIX
     bool m_writable = false;
 };
 

@@ -33,7 +33,8 @@ int WaitReady(SocketHandle socket, bool forWrite, uint32_t timeoutMs) {
     tv.tv_sec = static_cast<long>(timeoutMs / 1000);
     tv.tv_usec = static_cast<long>((timeoutMs % 1000) * 1000);
     // A failed non-blocking connect shows in the exception set on Windows.
-    int rc = forWrite ? select(0, nullptr, &set, &failed, &tv) : select(0, &set, nullptr, nullptr, &tv);
+    int rc =
+        forWrite ? select(0, nullptr, &set, &failed, &tv) : select(0, &set, nullptr, nullptr, &tv);
     if (rc > 0 && forWrite && !FD_ISSET(socket, &set)) {
         return -1;
     }

@@ -62,8 +62,8 @@ void Event::Reset() {
 }
 
 bool Event::Wait(uint32_t timeoutMs) {
-    return m_impl && WaitForSingleObject(m_impl, timeoutMs == kWaitForever ? INFINITE : timeoutMs) ==
-                         WAIT_OBJECT_0;
+    return m_impl && WaitForSingleObject(
+                         m_impl, timeoutMs == kWaitForever ? INFINITE : timeoutMs) == WAIT_OBJECT_0;
 }
 
 void Event::Close() {

@@ -42,7 +42,8 @@ bool CreateFilePath(const char* path) {
     std::string_view file(path);
     size_t cut = zippath::LastSeparator(file);
     char folder[platform::kMaxPath];
-    if (cut == std::string_view::npos || !zippath::CopyPath(folder, sizeof folder, file.substr(0, cut))) {
+    if (cut == std::string_view::npos ||
+        !zippath::CopyPath(folder, sizeof folder, file.substr(0, cut))) {
         return false;
     }
     return CreateFolder(folder);

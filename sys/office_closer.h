@@ -26,4 +26,5 @@ std::string SuiteSearchText(const std::string& installFolder);
 // Asks the quick-starter to end, then, for as long as a suite process runs from
 // `installFolder`, asks the user to close the suite. True when none runs (any
 // more); false when the user refused.
-bool EnsureOfficeClosed(const std::string& installFolder, const AskOkCancel& ask = AskWithMessageBox);
+bool EnsureOfficeClosed(const std::string& installFolder,
+                        const AskOkCancel& ask = AskWithMessageBox);

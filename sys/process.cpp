@@ -120,7 +120,8 @@ void CProcess::ProcessIn98() {
 }
 
 void CProcess::ModuleInNT(uint32_t processId) {
-    m_nModuleCount = static_cast<int>(platform::ListModulesWithPsapi(processId, m_hModules, kMaxModules));
+    m_nModuleCount =
+        static_cast<int>(platform::ListModulesWithPsapi(processId, m_hModules, kMaxModules));
 }
 
 void CProcess::ModuleIn98(uint32_t processId) {

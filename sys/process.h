@@ -32,7 +32,8 @@ public:
     void GetProccesStatue();
     // The module's full file name into `szName` (at least 260 bytes). Off the
     // NT family the module must belong to the calling process.
-    void GetModuleName(platform::ProcessHandle hProcess, platform::ModuleHandle hModule, char* szName);
+    void GetModuleName(platform::ProcessHandle hProcess, platform::ModuleHandle hModule,
+                       char* szName);
     // Fills the module table with the modules of this / of another process.
     void GetModuleStatue();
     void GetModuleStatue(uint32_t processId);

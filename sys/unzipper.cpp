@@ -151,7 +151,8 @@ bool CUnzipper::UnzipFile(const char* szFolder, bool bIgnoreFilePath) {
         name = zippath::FileNamePart(name);
     }
     char path[platform::kMaxPath];
-    if (!zippath::IsContainedEntryName(name) || !zippath::JoinPath(path, sizeof path, folder, name)) {
+    if (!zippath::IsContainedEntryName(name) ||
+        !zippath::JoinPath(path, sizeof path, folder, name)) {
         return false;
     }
     if (info.bFolder) {

@@ -17,17 +17,17 @@
 struct UnzipFileInfo {
     char szFileName[platform::kMaxPath + 1];  // "/" turned into "\"
     char szComment[256];
-    uint32_t dwVersion;            // version made by
+    uint32_t dwVersion;  // version made by
     uint32_t dwVersionNeeded;
-    uint32_t dwFlags;              // general-purpose bit flag
+    uint32_t dwFlags;  // general-purpose bit flag
     uint32_t dwCompressionMethod;
-    uint32_t dwDosDate;            // DOS date << 16 | DOS time, local time
+    uint32_t dwDosDate;  // DOS date << 16 | DOS time, local time
     uint32_t dwCRC;
     uint32_t dwCompressedSize;
     uint32_t dwUncompressedSize;
     uint32_t dwInternalAttrib;
-    uint32_t dwExternalAttrib;     // low byte: DOS attributes
-    bool bFolder;                  // DOS directory attribute (0x10) set
+    uint32_t dwExternalAttrib;  // low byte: DOS attributes
+    bool bFolder;               // DOS directory attribute (0x10) set
 };
 
 // One open archive; not copied, lives for one extraction on the caller's stack.

@@ -45,14 +45,15 @@ bool IsDeviceName(std::string_view component) {
         stem.remove_suffix(1);
     }
     std::string upper = platform::UpperLatin(stem);
-    static constexpr const char* kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$",
-                                               "CLOCK$"};
+    static constexpr const char* kDevices[] = {"CON",    "PRN",     "AUX",   "NUL",
+                                               "CONIN$", "CONOUT$", "CLOCK$"};
     for (const char* device : kDevices) {
         if (upper == device) {
             return true;
         }
     }
-    return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+    return upper.size() == 4 &&
+           (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
            upper[3] >= '1' && upper[3] <= '9';
 }
 

@@ -10,7 +10,8 @@ void ListViewControl::InsertColumn(int column, const char* heading, int width) {
     col.fmt = LVCFMT_LEFT;
     col.cx = width;
     col.pszText = const_cast<char*>(heading);
-    SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
+    SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, static_cast<WPARAM>(column),
+                 reinterpret_cast<LPARAM>(&col));
 }
 
 int ListViewControl::GetItemCount() const {
@@ -23,14 +24,16 @@ int ListViewControl::InsertItem(int row, const std::string& text) {
     item.iItem = row;
     item.pszText = const_cast<char*>(text.c_str());
     item.iImage = 0;
-    return static_cast<int>(SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    return static_cast<int>(
+        SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
 void ListViewControl::SetItemText(int row, int column, const std::string& text) {
     LVITEMA item = {};
     item.iSubItem = column;
     item.pszText = const_cast<char*>(text.c_str());
-    SendMessageA(m_hWnd, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    SendMessageA(m_hWnd, LVM_SETITEMTEXTA, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&item));
 }
 
 void ListViewControl::EnsureVisible(int row) {
@@ -41,9 +44,7 @@ void ProgressControl::SetRange16(int upper) {
     SendMessageA(m_hWnd, PBM_SETRANGE, 0, MAKELPARAM(0, static_cast<WORD>(upper)));
 }
 
-void ProgressControl::SetRange32(int upper) {
-    SendMessageA(m_hWnd, PBM_SETRANGE32, 0, upper);
-}
+void ProgressControl::SetRange32(int upper) { SendMessageA(m_hWnd, PBM_SETRANGE32, 0, upper); }
 
 void ProgressControl::SetPos(int pos) {
     SendMessageA(m_hWnd, PBM_SETPOS, static_cast<WPARAM>(pos), 0);

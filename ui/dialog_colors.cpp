@@ -27,11 +27,8 @@ LRESULT CALLBACK ColouredDialogProc(HWND window, UINT message, WPARAM wParam, LP
             SetStretchBltMode(dc, COLORONCOLOR);
             return reinterpret_cast<LRESULT>(g_background);
         }
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(window, ColouredDialogProc, kSubclassId);
-            break;
-        default:
-            break;
+        case WM_NCDESTROY: RemoveWindowSubclass(window, ColouredDialogProc, kSubclassId); break;
+        default: break;
     }
     return DefSubclassProc(window, message, wParam, lParam);
 }

@@ -2,7 +2,8 @@
 
 #include "ui/resources/resource.h"
 
-CMyPropertyPage3::CMyPropertyPage3(const CUpdateRun& run) : WizardPage(IDD_PAGE_FINISH), m_run(run) {}
+CMyPropertyPage3::CMyPropertyPage3(const CUpdateRun& run)
+    : WizardPage(IDD_PAGE_FINISH), m_run(run) {}
 
 BOOL CMyPropertyPage3::OnSetActive() {
     // Next is enabled only at the worker's end, so m_bUpdated is settled here.

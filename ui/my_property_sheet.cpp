@@ -97,13 +97,9 @@ LRESULT CALLBACK CMyPropertySheet::SheetProc(HWND sheet, UINT message, WPARAM wP
                 return 0;
             }
             break;
-        case WM_ERASEBKGND:
-            return self->OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(sheet, SheetProc, kSheetSubclassId);
-            break;
-        default:
-            break;
+        case WM_ERASEBKGND: return self->OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+        case WM_NCDESTROY: RemoveWindowSubclass(sheet, SheetProc, kSheetSubclassId); break;
+        default: break;
     }
     return DefSubclassProc(sheet, message, wParam, lParam);
 }

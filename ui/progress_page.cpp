@@ -64,7 +64,8 @@ void CMyPropertyPage2::SetStatusText(const std::string& text) {
     SetDlgItemTextA(GetSafeHwnd(), IDC_STATUS, text.c_str());
 }
 
-void CMyPropertyPage2::AppendFileRow(const std::string& fileName, int size, const std::string& status) {
+void CMyPropertyPage2::AppendFileRow(const std::string& fileName, int size,
+                                     const std::string& status) {
     int row = m_list.InsertItem(m_list.GetItemCount(), fileName);
     char sizeText[16];
     snprintf(sizeText, sizeof sizeText, "%d", size);
@@ -76,34 +77,22 @@ void CMyPropertyPage2::SetRowStatus(int row, const std::string& status) {
     m_list.SetItemText(row, 2, status);
 }
 
-void CMyPropertyPage2::ShowRow(int row) {
-    m_list.EnsureVisible(row);
-}
+void CMyPropertyPage2::ShowRow(int row) { m_list.EnsureVisible(row); }
 
-void CMyPropertyPage2::SetBarRange16(ProgressBar bar, int upper) {
-    Bar(bar).SetRange16(upper);
-}
+void CMyPropertyPage2::SetBarRange16(ProgressBar bar, int upper) { Bar(bar).SetRange16(upper); }
 
-void CMyPropertyPage2::SetBarRange32(ProgressBar bar, int upper) {
-    Bar(bar).SetRange32(upper);
-}
+void CMyPropertyPage2::SetBarRange32(ProgressBar bar, int upper) { Bar(bar).SetRange32(upper); }
 
-void CMyPropertyPage2::SetBarPos(ProgressBar bar, int pos) {
-    Bar(bar).SetPos(pos);
-}
+void CMyPropertyPage2::SetBarPos(ProgressBar bar, int pos) { Bar(bar).SetPos(pos); }
 
 void CMyPropertyPage2::FillBar(ProgressBar bar) {
     ui::ProgressControl& control = Bar(bar);
     control.SetPos(control.GetUpper());
 }
 
-void CMyPropertyPage2::SetWizardButtons(unsigned flags) {
-    WizardPage::SetWizardButtons(flags);
-}
+void CMyPropertyPage2::SetWizardButtons(unsigned flags) { WizardPage::SetWizardButtons(flags); }
 
-platform::NotifyTarget CMyPropertyPage2::NotifyTarget() {
-    return GetSafeHwnd();
-}
+platform::NotifyTarget CMyPropertyPage2::NotifyTarget() { return GetSafeHwnd(); }
 
 ui::ProgressControl& CMyPropertyPage2::Bar(ProgressBar bar) {
     return bar == ProgressBar::Current ? m_progressCurrent : m_progressTotal;

@@ -33,9 +33,7 @@ BOOL WizardPage::OnSetActive() {
     return TRUE;
 }
 
-BOOL WizardPage::OnKillActive() {
-    return UpdateData(true) ? TRUE : FALSE;
-}
+BOOL WizardPage::OnKillActive() { return UpdateData(true) ? TRUE : FALSE; }
 
 void WizardPage::SetWizardButtons(unsigned flags) {
     PostMessageA(GetParent(m_hWnd), PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));
@@ -43,12 +41,9 @@ void WizardPage::SetWizardButtons(unsigned flags) {
 
 INT_PTR WizardPage::OnNotify(const NMHDR& header) {
     switch (header.code) {
-        case PSN_SETACTIVE:
-            return OnSetActive() ? 0 : -1;
-        case PSN_KILLACTIVE:
-            return OnKillActive() ? FALSE : TRUE;
-        default:
-            return 0;
+        case PSN_SETACTIVE: return OnSetActive() ? 0 : -1;
+        case PSN_KILLACTIVE: return OnKillActive() ? FALSE : TRUE;
+        default: return 0;
     }
 }
 
@@ -76,8 +71,7 @@ INT_PTR CALLBACK WizardPage::DialogProc(HWND dialog, UINT message, WPARAM wParam
                 case PSN_KILLACTIVE:
                     SetWindowLongPtrA(dialog, DWLP_MSGRESULT, page->OnNotify(*header));
                     return TRUE;
-                default:
-                    break;
+                default: break;
             }
             break;
         }
@@ -87,8 +81,7 @@ INT_PTR CALLBACK WizardPage::DialogProc(HWND dialog, UINT message, WPARAM wParam
                 return TRUE;
             }
             break;
-        default:
-            break;
+        default: break;
     }
     INT_PTR result = 0;
     if (page->OnMessage(message, wParam, lParam, &result)) {

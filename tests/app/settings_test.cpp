@@ -37,11 +37,12 @@ const SettingsCase kCases[] = {
     {"CommentedOutLine", "//UPDATEROOT=d:\\suite\n", false, "", UPDATE_MODE_CLIENT, "", ""},
     {"KeyInsideAnotherLinesValue", "UPDATEROOT=d:\\UPDATEHOST\\x\nUPDATEHOST=srv\n", true,
      "d:\\UPDATEHOST\\x", UPDATE_MODE_CLIENT, "d:\\UPDATEHOST\\x", ""},
-    {"ValueCutAtDoubleSlash", "UPDATEHOST=http://update.example\n", true, "http:",
-     UPDATE_MODE_CLIENT, "", ""},
+    {"ValueCutAtDoubleSlash", "UPDATEHOST=http://update.example\n", true,
+     "http:", UPDATE_MODE_CLIENT, "", ""},
     {"EmptyVersionKeepsDefault", "WINVERSION=\n", false, "", UPDATE_MODE_CLIENT, "", ""},
     {"AllKeysNoFinalNewline",
-     "; settings\r\nUPDATEHOST = upd.lan\r\nUPDATEROOT=\td:\\office\r\nWINVERSION=V2\r\nUPDATEMODEL=SERVER",
+     "; settings\r\nUPDATEHOST = "
+     "upd.lan\r\nUPDATEROOT=\td:\\office\r\nWINVERSION=V2\r\nUPDATEMODEL=SERVER",
      true, "upd.lan", UPDATE_MODE_SERVER, "d:\\office", "V2"},
     {"ValueAfterFirstEquals", "UPDATEHOST=a=b\n", true, "a=b", UPDATE_MODE_CLIENT, "", ""},
     // 0x95 0x53 is one GBK character whose second byte is "S": no SERVER there.
@@ -100,7 +101,8 @@ TEST(SettingsPathTest, MissingPathGivesTheDriveRoot) {
 TEST(SettingsPathTest, LongLinesHaveNoLimit) {
     testsupport::TempDir dir;
     std::string value(200000, 'v');
-    ASSERT_TRUE(testsupport::WriteFileBytes(dir / "big.ini", std::string(100000, 'x') + "\nKEY=" + value));
+    ASSERT_TRUE(
+        testsupport::WriteFileBytes(dir / "big.ini", std::string(100000, 'x') + "\nKEY=" + value));
     EXPECT_EQ(GetIniValue((dir / "big.ini").c_str(), "KEY"), value);
     EXPECT_EQ(GetIniValue((dir / "missing.ini").c_str(), "KEY"), "");
 }

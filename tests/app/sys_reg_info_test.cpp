@@ -64,9 +64,15 @@ struct IntCase {
 
 TEST_F(SysRegInfoTest, GetRegIntReadsTheLeadingNumber) {
     const IntCase cases[] = {
-        {nullptr, -1},       {"42", 42},           {"12kB", 12},
-        {"abc", 0},          {"  -7", -7},         {"0012", 12},
-        {"", 0},             {"99999999999", INT_MAX}, {"-99999999999", INT_MIN},
+        {nullptr, -1},
+        {"42", 42},
+        {"12kB", 12},
+        {"abc", 0},
+        {"  -7", -7},
+        {"0012", 12},
+        {"", 0},
+        {"99999999999", INT_MAX},
+        {"-99999999999", INT_MIN},
     };
     for (const IntCase& c : cases) {
         m_reg.DeleteKey(W("N"));

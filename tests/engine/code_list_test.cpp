@@ -8,7 +8,7 @@
 namespace {
 
 // GBK characters whose second byte is 0x5C, the code of "\": "乗" 0x81 0x5C, "昞" 0x95 0x5C.
-#define JOU "\x81\x5C"
+#define JOU  "\x81\x5C"
 #define BING "\x95\x5C"
 
 struct ItemCase {
@@ -28,10 +28,10 @@ constexpr ItemCase kItemCases[] = {
     // A full line; fields reordered with blanks; empty and missing fields.
     {"example_full", "<FN\\program\\sample.txt><MD900150983CD24FB0D6963F7D28E17F72><SZ3><ZZ0>",
      "\\program\\sample.txt", "sample.txt", "\\program", "900150983CD24FB0D6963F7D28E17F72", 3, 0},
-    {"example_reordered_blanks", "<SZ 12> <FN \\share\\notes.txt > <ZZ 7>",
-     "\\share\\notes.txt", "notes.txt", "\\share", "", 12, 7},
-    {"example_empty_md_no_digits", "<FN\\readme.txt><MD><SZ x>",
-     "\\readme.txt", "readme.txt", "", "", 0, 0},
+    {"example_reordered_blanks", "<SZ 12> <FN \\share\\notes.txt > <ZZ 7>", "\\share\\notes.txt",
+     "notes.txt", "\\share", "", 12, 7},
+    {"example_empty_md_no_digits", "<FN\\readme.txt><MD><SZ x>", "\\readme.txt", "readme.txt", "",
+     "", 0, 0},
 
     // Stray lines.
     {"blank_line", "", "", "", "", "", 0, 0},
@@ -41,8 +41,8 @@ constexpr ItemCase kItemCases[] = {
     // Fields that are missing, empty or malformed.
     {"empty_path_field", "<FN><SZ1>", "", "", "", "", 1, 0},
     {"blanks_only_value", "<FN \t ><SZ1>", "", "", "", "", 1, 0},
-    {"own_close_missing_runs_into_next",
-     "<FN\\a.dll<MDABC><SZ4>", "\\a.dll<MDABC", "a.dll<MDABC", "", "ABC", 4, 0},
+    {"own_close_missing_runs_into_next", "<FN\\a.dll<MDABC><SZ4>", "\\a.dll<MDABC", "a.dll<MDABC",
+     "", "ABC", 4, 0},
     {"no_close_anywhere_after_tag", "<SZ4><FN\\a.dll", "", "", "", "", 4, 0},
     {"lower_case_tag_not_recognised", "<fn\\a.dll><SZ1>", "", "", "", "", 1, 0},
     {"first_of_repeated_tag_counts", "<SZ1><FN\\a><SZ2><FN\\b>", "\\a", "a", "", "", 1, 0},
@@ -70,8 +70,8 @@ constexpr ItemCase kItemCases[] = {
     {"no_backslash", "<FNreadme.txt>", "readme.txt", "readme.txt", "", "", 0, 0},
     {"only_leading_backslash", "<FN\\readme.txt>", "\\readme.txt", "readme.txt", "", "", 0, 0},
     {"trailing_backslash", "<FN\\dir\\>", "\\dir\\", "", "\\dir", "", 0, 0},
-    {"forward_slashes_are_no_separator", "<FN/program/a.dll>", "/program/a.dll",
-     "/program/a.dll", "", "", 0, 0},
+    {"forward_slashes_are_no_separator", "<FN/program/a.dll>", "/program/a.dll", "/program/a.dll",
+     "", "", 0, 0},
     {"gbk_trail_5c_in_folder", "<FN\\" JOU "\\" BING ".txt>", "\\" JOU "\\" BING ".txt",
      BING ".txt", "\\" JOU, "", 0, 0},
     {"gbk_trail_5c_ends_name", "<FN\\dir\\a" JOU ">", "\\dir\\a" JOU, "a" JOU, "\\dir", "", 0, 0},

@@ -47,9 +47,8 @@ std::map<std::string, std::string> ReferenceSums() {
 
 // MD5 block and padding edges, the 1024-byte read block, the 128 KiB buffer
 // beneath it, and a large file.
-constexpr size_t kFixtureSizes[] = {0,      1,      55,     56,     63,    64,
-                                    65,     1023,   1024,   1025,   131071, 131072,
-                                    131073, 20 * 1024 * 1024 + 3};
+constexpr size_t kFixtureSizes[] = {0,    1,    55,   56,     63,     64,     65,
+                                    1023, 1024, 1025, 131071, 131072, 131073, 20 * 1024 * 1024 + 3};
 
 class FileChecksumSizeTest : public testing::TestWithParam<size_t> {};
 
@@ -74,7 +73,9 @@ TEST(FileChecksumTest, RfcValueInLowerCase) {
 
 TEST(FileChecksumTest, GbkFileName) {
     testsupport::TempDir dir;
-    std::string path = dir / "\x81\x5C" "a.txt";
+    std::string path = dir /
+                       "\x81\x5C"
+                       "a.txt";
     if (!testsupport::WriteFileBytes(path, "")) {
         // Wine maps names through the Unix locale; without zh_CN.UTF-8
         // generated it cannot store this name at all.

@@ -15,6 +15,7 @@ TEST(EntryPathTest, OnlyPathsBelowTheRootAreSafe) {
         const char* path;
         bool safe;
     };
+    // clang-format off
     const Case cases[] = {
         {"\\program\\a.dll", true},   {"\\a.dll", true},           {"\\sub/dir/a.dll", true},
         {"\\..\\a.dll", false},       {"\\x\\..\\..\\a", false},    {"\\x/../a", false},
@@ -23,6 +24,7 @@ TEST(EntryPathTest, OnlyPathsBelowTheRootAreSafe) {
         {"\\c:\\windows\\a", false},  {"\\a:stream", false},        {"/etc/passwd", false},
         {"\\..dll\\a", true},         {"\\a..\\b", true},           {"\\\x81\x5C..\\a", true},
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(IsSafeEntryPath(c.path), c.safe) << c.path;
     }

@@ -38,7 +38,12 @@ std::vector<LinesCase> LinesCases() {
         {"lone_cr_is_part_of_line", "a\rb\n", {"a\rb"}},
         {"line_longer_than_reader_block", longLine + "\r\nz", {longLine, "z"}},
         {"crlf_split_over_block_edge", toEdge + "\r\n" + "z\r\n", {toEdge, "z"}},
-        {"gbk_trail_bytes", "\\\x81\x5C\r\n\x95\x5C" "a\n", {"\\\x81\x5C", "\x95\x5C" "a"}},
+        {"gbk_trail_bytes",
+         "\\\x81\x5C\r\n\x95\x5C"
+         "a\n",
+         {"\\\x81\x5C",
+          "\x95\x5C"
+          "a"}},
     };
 }
 
@@ -101,7 +106,9 @@ TEST(CodeListTest, ListReadsTheSameWithLfAndCrLf) {
     const std::vector<std::string> lines = {
         "<FN\\program\\sample.txt><MD900150983CD24FB0D6963F7D28E17F72><SZ3><ZZ0>",
         "<SZ 12> <FN \\share\\notes.txt > <ZZ 7>",
-        "<FN\\" "\x81\x5C" "\\a.dll><SZ  10 >",
+        "<FN\\"
+        "\x81\x5C"
+        "\\a.dll><SZ  10 >",
         // The same path twice is two entries: nothing merges them.
         "<FN\\program\\sample.txt><SZ4>",
     };

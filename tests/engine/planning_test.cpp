@@ -43,16 +43,17 @@ const std::string kOld = Md5Upper("old content");
 
 struct PlanCase {
     const char* name;
-    std::optional<std::string> installed;       // the installation's codelist.txt
-    std::string fresh;                          // the new codelist.txt
-    std::map<std::string, std::string> temp;    // files already in the temporary folder
-    std::vector<std::string> downloads;         // paths of m_arrDownload, in order
-    std::vector<bool> installable;              // per new line: found fetched
+    std::optional<std::string> installed;     // the installation's codelist.txt
+    std::string fresh;                        // the new codelist.txt
+    std::map<std::string, std::string> temp;  // files already in the temporary folder
+    std::vector<std::string> downloads;       // paths of m_arrDownload, in order
+    std::vector<bool> installable;            // per new line: found fetched
     bool result;
 };
 
 std::ostream& operator<<(std::ostream& os, const PlanCase& c) { return os << c.name; }
 
+// clang-format off
 const PlanCase kCases[] = {
     {"NothingInstalledNothingFetched", std::nullopt, Line("\\a.dll", kA) + Line("\\sub\\b.dll", kB), {},
      {"\\a.dll", "\\sub\\b.dll"}, {false, false}, true},
@@ -79,6 +80,7 @@ const PlanCase kCases[] = {
     {"ForwardSlashPathFindsTheFetchedFile", Line("\\x\\a.dll", kOld), Line("/x/a.dll", kA),
      {{"\\x\\a.dll", "content of a"}}, {}, {true}, true},
 };
+// clang-format on
 
 class PlanningTest : public ::testing::TestWithParam<PlanCase> {
 protected:

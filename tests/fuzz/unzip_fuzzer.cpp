@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr size_t kMaxPathLength = 259;     // bytes before the NUL
+constexpr size_t kMaxPathLength = 259;      // bytes before the NUL
 const std::string kLevelName = "levelxxx";  // 8 bytes: fewer levels to look at than 1-byte ones
 
 struct Sandbox {

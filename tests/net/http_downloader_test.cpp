@@ -60,7 +60,8 @@ protected:
         client.SetTimeouts(kConnectTimeoutMs, receiveTimeoutMs);
         EXPECT_TRUE(client.Init("127.0.0.1", server.port(), m_sink.target()));
         Outcome out;
-        out.result = client.DownloadFile((local.empty() ? Target() : local).c_str(), "V/codelist.txt.zip");
+        out.result =
+            client.DownloadFile((local.empty() ? Target() : local).c_str(), "V/codelist.txt.zip");
         out.events = CollectEnd();
         out.requests = server.requests();
         return out;
@@ -130,21 +131,23 @@ TEST_F(DownloaderTest, SendsTheRequestByteForByte) {
     ASSERT_TRUE(client.DownloadFile(Target().c_str(), "V\\program files\\a b.dll.zip"));
     CollectEnd();
     ASSERT_EQ(server.requests().size(), 1u);
-    EXPECT_EQ(server.requests()[0],
-              "GET /V\\program%20files\\a%20b.dll.zip HTTP/1.1\r\n"
-              "Accept: */*\r\n"
-              "Accept-Language: zh-cn\r\n"
-              "Accept-Encoding: gzip, deflate\r\n"
-              "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; .NET CLR 1.1.4322)\r\n"
-              "Host: 127.0.0.1\r\n"
-              "Connection: Keep-Alive\r\n"
-              "\r\n");
+    EXPECT_EQ(
+        server.requests()[0],
+        "GET /V\\program%20files\\a%20b.dll.zip HTTP/1.1\r\n"
+        "Accept: */*\r\n"
+        "Accept-Language: zh-cn\r\n"
+        "Accept-Encoding: gzip, deflate\r\n"
+        "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; .NET CLR 1.1.4322)\r\n"
+        "Host: 127.0.0.1\r\n"
+        "Connection: Keep-Alive\r\n"
+        "\r\n");
 }
 
 TEST_F(DownloaderTest, WholeResponseInOneBlock) {
     Outcome o = Run({Send(OkResponse("hello"))});
     ExpectSuccess(o, Target(), "hello", 5);
-    EXPECT_EQ(Codes(o), (std::vector<uintptr_t>{DOWNLOAD_CONNECTED, DOWNLOAD_LENGTH, DOWNLOAD_DONE}));
+    EXPECT_EQ(Codes(o),
+              (std::vector<uintptr_t>{DOWNLOAD_CONNECTED, DOWNLOAD_LENGTH, DOWNLOAD_DONE}));
 }
 
 TEST_F(DownloaderTest, FoldersOfTheLocalPathAreCreated) {
@@ -174,7 +177,8 @@ TEST_F(DownloaderTest, HeaderSplitAcrossBlocks) {
 }
 
 TEST_F(DownloaderTest, LongHeaderBeyondTheFirstKilobyteCounts) {
-    std::string header = "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(6000, 'p') + "\r\nContent-Length: 4";
+    std::string header =
+        "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(6000, 'p') + "\r\nContent-Length: 4";
     Outcome o = Run(Steps({testsupport::Trickle(Header(header), 1500, 5), {Send("data")}}));
     ExpectSuccess(o, Target(), "data", 4);
 }
@@ -217,6 +221,7 @@ struct FailureCase {
 
 std::ostream& operator<<(std::ostream& os, const FailureCase& c) { return os << c.name; }
 
+// clang-format off
 std::vector<FailureCase> FailureCases() {
     return {
         {"NotFound", {Send(Header("HTTP/1.1 404 Not Found\r\nContent-Length: 9") + "not found")}, false},
@@ -237,8 +242,10 @@ std::vector<FailureCase> FailureCases() {
         {"NotHttp", {Send("SSH-2.0-OpenSSH_9.2\r\n\r\n"), Close()}, false},
     };
 }
+// clang-format on
 
-class DownloaderFailureTest : public DownloaderTest, public ::testing::WithParamInterface<FailureCase> {};
+class DownloaderFailureTest : public DownloaderTest,
+                              public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(DownloaderFailureTest, FailsWithoutAFileThatLooksComplete) {
     const FailureCase& c = GetParam();
@@ -262,9 +269,11 @@ TEST_F(DownloaderTest, ClosedMidBodyKeepsWhatArrived) {
 }
 
 TEST_F(DownloaderTest, StalledServerTimesOut) {
-    Outcome o = Run({Send(Header("HTTP/1.1 200 OK\r\nContent-Length: 10") + "12345"), Stall()}, 300);
+    Outcome o =
+        Run({Send(Header("HTTP/1.1 200 OK\r\nContent-Length: 10") + "12345"), Stall()}, 300);
     ExpectFailure(o);
-    EXPECT_EQ(Codes(o), (std::vector<uintptr_t>{DOWNLOAD_CONNECTED, DOWNLOAD_LENGTH, DOWNLOAD_FAILED}));
+    EXPECT_EQ(Codes(o),
+              (std::vector<uintptr_t>{DOWNLOAD_CONNECTED, DOWNLOAD_LENGTH, DOWNLOAD_FAILED}));
     o = Run({Stall()}, 300);
     EXPECT_EQ(Codes(o), (std::vector<uintptr_t>{DOWNLOAD_CONNECTED, DOWNLOAD_FAILED}));
 }

@@ -20,6 +20,7 @@ std::ostream& operator<<(std::ostream& os, const HeaderCase& c) { return os << c
 
 using L = ResponseHeader::Length;
 
+// clang-format off
 const HeaderCase kHeaders[] = {
     {"Plain", "HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\nbody", true, 200, L::Valid, 12},
     {"Http10", "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n", true, 200, L::Valid, 3},
@@ -41,6 +42,7 @@ const HeaderCase kHeaders[] = {
     {"NotHttp", "SSH-2.0-OpenSSH\r\n\r\n", true, 0, L::Absent, 0},
     {"ReasonMissing", "HTTP/1.1 200\r\nContent-Length: 1\r\n\r\n", true, 200, L::Valid, 1},
 };
+// clang-format on
 
 class ResponseHeaderTest : public ::testing::TestWithParam<HeaderCase> {};
 
@@ -64,7 +66,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ResponseHeaderTest, ::testing::ValuesIn(kHeaders
 
 TEST(ResponseHeaderFlagsTest, CodingsAndConnection) {
     ResponseHeader h;
-    std::string t = "HTTP/1.1 200 OK\r\nTRANSFER-ENCODING: chunked\r\nConnection: Upgrade, CLOSE\r\n\r\n";
+    std::string t =
+        "HTTP/1.1 200 OK\r\nTRANSFER-ENCODING: chunked\r\nConnection: Upgrade, CLOSE\r\n\r\n";
     ASSERT_TRUE(AnalyseResponseHeader(t.data(), t.size(), &h));
     EXPECT_TRUE(h.transferCoded);
     EXPECT_TRUE(h.connectionClose);
@@ -83,14 +86,17 @@ TEST(ResponseHeaderFlagsTest, CodingsAndConnection) {
 
 TEST(ResponseHeaderFlagsTest, WholeHeaderIsExaminedUpToItsLimit) {
     // A Content-Length far behind the first kilobyte still counts.
-    std::string t = "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(5000, 'p') + "\r\nContent-Length: 77\r\n\r\n";
+    std::string t =
+        "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(5000, 'p') + "\r\nContent-Length: 77\r\n\r\n";
     int headerLength = -1, contentLength = -1;
-    ASSERT_TRUE(ParseResponseHeader(t.data(), static_cast<int>(t.size()), &headerLength, &contentLength));
+    ASSERT_TRUE(
+        ParseResponseHeader(t.data(), static_cast<int>(t.size()), &headerLength, &contentLength));
     EXPECT_EQ(headerLength, static_cast<int>(t.size()));
     EXPECT_EQ(contentLength, 77);
 
     // The end beyond the limit is not looked for.
-    std::string tooLong = "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(kHeaderMaxLength, 'p') + "\r\n\r\n";
+    std::string tooLong =
+        "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(kHeaderMaxLength, 'p') + "\r\n\r\n";
     ResponseHeader h;
     EXPECT_FALSE(AnalyseResponseHeader(tooLong.data(), tooLong.size(), &h));
 }
@@ -98,13 +104,14 @@ TEST(ResponseHeaderFlagsTest, WholeHeaderIsExaminedUpToItsLimit) {
 TEST(ResponseHeaderFlagsTest, ParseLeavesOutputsAloneWhenAbsent) {
     std::string t = "HTTP/1.1 404 Not Found\r\n\r\n";
     int headerLength = -1, contentLength = -1;
-    EXPECT_FALSE(ParseResponseHeader(t.data(), static_cast<int>(t.size()), &headerLength, &contentLength));
+    EXPECT_FALSE(
+        ParseResponseHeader(t.data(), static_cast<int>(t.size()), &headerLength, &contentLength));
     EXPECT_EQ(headerLength, static_cast<int>(t.size()));
     EXPECT_EQ(contentLength, -1);
     std::string partial = "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n";
     headerLength = -1;
-    EXPECT_FALSE(ParseResponseHeader(partial.data(), static_cast<int>(partial.size()), &headerLength,
-                                     &contentLength));
+    EXPECT_FALSE(ParseResponseHeader(partial.data(), static_cast<int>(partial.size()),
+                                     &headerLength, &contentLength));
     EXPECT_EQ(headerLength, -1);
 }
 

@@ -34,7 +34,14 @@ TEST(CodePageTest, FindTextMatchesOnlyAtCharacterBoundaries) {
 
 TEST(CodePageTest, UpperLatinKeepsDoubleByteCharacters) {
     // 0x81 0x61: the trail byte is "a" and must stay lower case.
-    EXPECT_EQ(platform::UpperLatin("ab\x81" "a" "c" + kHyou), "AB\x81" "a" "C" + kHyou);
+    EXPECT_EQ(platform::UpperLatin("ab\x81"
+                                   "a"
+                                   "c" +
+                                   kHyou),
+              "AB\x81"
+              "a"
+              "C" +
+                  kHyou);
 }
 
 TEST(CodePageTest, LoneLeadByteAtEndIsOneCharacter) {

@@ -7,7 +7,8 @@ void RecordingDisplay::SetStatusText(const std::string& text) {
     m_status.push_back(text);
 }
 
-void RecordingDisplay::AppendFileRow(const std::string& fileName, int size, const std::string& status) {
+void RecordingDisplay::AppendFileRow(const std::string& fileName, int size,
+                                     const std::string& status) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_rows.push_back({fileName, size, status});
 }

@@ -37,7 +37,8 @@ bool ScopedRegistry::CreateKey(const std::string& subkey) {
     return platform::CreateRegistryKey(subkey.c_str());
 }
 
-bool ScopedRegistry::SetText(const std::string& subkey, const std::string& name, const std::string& text) {
+bool ScopedRegistry::SetText(const std::string& subkey, const std::string& name,
+                             const std::string& text) {
     platform::RegistryKey key;
     if (!key.Open(subkey.c_str(), platform::RegistryAccess::Write)) {
         if (!CreateKey(subkey) || !key.Open(subkey.c_str(), platform::RegistryAccess::Write)) {

@@ -23,7 +23,8 @@ std::vector<ServerStep> Trickle(const std::string& data, size_t piece, uint32_t 
 }
 
 std::string OkResponse(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nServer: scripted\r\nContent-Type: application/zip\r\nContent-Length: " +
+    return "HTTP/1.1 200 OK\r\nServer: scripted\r\nContent-Type: "
+           "application/zip\r\nContent-Length: " +
            std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
@@ -64,7 +65,8 @@ void ScriptedServer::Serve(int connections) {
         }
         std::string request;
         char buffer[4096];
-        while (request.find("\r\n\r\n") == std::string::npos && request.size() < kRequestMaxLength) {
+        while (request.find("\r\n\r\n") == std::string::npos &&
+               request.size() < kRequestMaxLength) {
             int n = platform::ReceiveSome(s, buffer, sizeof buffer, kRequestTimeoutMs);
             if (n <= 0) {
                 break;

@@ -17,8 +17,8 @@ namespace testsupport {
 struct ServerStep {
     enum class Kind { Send, Pause, Stall, Close };
     Kind kind;
-    std::string data;   // Send
-    uint32_t ms = 0;    // Pause
+    std::string data;  // Send
+    uint32_t ms = 0;   // Pause
 };
 
 inline ServerStep Send(std::string data) { return {ServerStep::Kind::Send, std::move(data), 0}; }

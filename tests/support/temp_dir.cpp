@@ -47,8 +47,8 @@ TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     std::string root = TempRoot();
     for (;;) {
-        m_path = root + "\\lks-test-" + std::to_string(ProcessId()) + "-" +
-                 std::to_string(counter++);
+        m_path =
+            root + "\\lks-test-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++);
         if (platform::CreateDir(m_path.c_str())) {
             break;
         }

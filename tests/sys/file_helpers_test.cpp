@@ -32,8 +32,9 @@ class CreateFolderTest : public testing::TestWithParam<FolderCase> {};
 
 TEST_P(CreateFolderTest, MakesTheMissingLevels) {
     const FolderCase& c = GetParam();
-    bool nonAscii = std::any_of(c.path, c.path + std::strlen(c.path),
-                                [](char ch) { return (static_cast<unsigned char>(ch) & 0x80) != 0; });
+    bool nonAscii = std::any_of(c.path, c.path + std::strlen(c.path), [](char ch) {
+        return (static_cast<unsigned char>(ch) & 0x80) != 0;
+    });
     if (nonAscii) {
         ASSERT_TRUE(ziptest::StoresNonAsciiNames()) << ziptest::kNoNonAsciiNames;
     }
@@ -55,7 +56,10 @@ INSTANTIATE_TEST_SUITE_P(
         FolderCase{"slash separators", nullptr, "a/b", true, {"a\\", "a\\b\\"}},
         // 乗 ends in 0x5C: it is the name, not a trailing separator.
         FolderCase{"GBK name ending in 5C", nullptr, "\x81\x5c", true, {"\x81\x5c\\"}},
-        FolderCase{"GBK name then separator", nullptr, "\x81\x5c\\\x95\x5c\\", true,
+        FolderCase{"GBK name then separator",
+                   nullptr,
+                   "\x81\x5c\\\x95\x5c\\",
+                   true,
                    {"\x81\x5c\\", "\x81\x5c\\\x95\x5c\\"}},
         FolderCase{"existing file", "f", "f", false, {"f"}},
         FolderCase{"below a file", "f", "f\\sub", false, {"f"}},

@@ -44,17 +44,17 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         SearchCase{"Folder", "C:\\Larkspan", "C:\\LARKSPAN\\PROGRAM\\LKSUITE"},
         SearchCase{"FolderWithSeparator", "C:\\Larkspan\\", "C:\\LARKSPAN\\PROGRAM\\LKSUITE"},
-        SearchCase{"LowerCase", "c:\\program files\\larkspan", "C:\\PROGRAM FILES\\LARKSPAN\\PROGRAM\\LKSUITE"},
+        SearchCase{"LowerCase", "c:\\program files\\larkspan",
+                   "C:\\PROGRAM FILES\\LARKSPAN\\PROGRAM\\LKSUITE"},
         SearchCase{"Empty", "", "\\PROGRAM\\LKSUITE"},
         SearchCase{"PosixFolder", "/opt/larkspan", "\\OPT\\LARKSPAN\\PROGRAM\\LKSUITE"},
-        SearchCase{"PosixFolderWithSeparator", "/opt/larkspan/", "\\OPT\\LARKSPAN\\PROGRAM\\LKSUITE"},
+        SearchCase{"PosixFolderWithSeparator", "/opt/larkspan/",
+                   "\\OPT\\LARKSPAN\\PROGRAM\\LKSUITE"},
         SearchCase{"TrailByteLetterStays", "C:\\乤x", "C:\\乤X\\PROGRAM\\LKSUITE"},
         SearchCase{"TrailByteBackslashIsNoSeparator", "D:\\乗", "D:\\乗\\PROGRAM\\LKSUITE"}),
     [](const testing::TestParamInfo<SearchCase>& param) { return std::string(param.param.label); });
 
-TEST(SuiteSearchTextTest, SourceTextsAreGbk) {
-    EXPECT_EQ(std::string("乤乗"), "\x81\x61\x81\x5C");
-}
+TEST(SuiteSearchTextTest, SourceTextsAreGbk) { EXPECT_EQ(std::string("乤乗"), "\x81\x61\x81\x5C"); }
 
 // Plays the user: each answer may first change the world (end the suite).
 class ScriptedAnswers {
@@ -182,7 +182,9 @@ public:
         m_thread.join();
     }
     // Waits until its window can be found.
-    bool Ready() { return processtest::WaitForWindow("LK Listener Class", nullptr, 30000) != nullptr; }
+    bool Ready() {
+        return processtest::WaitForWindow("LK Listener Class", nullptr, 30000) != nullptr;
+    }
 
     std::atomic<int> requests{0};
     std::atomic<bool> zeroParameters{true};
@@ -279,7 +281,8 @@ TEST_F(EnsureOfficeClosedTest, MessageBoxComesBackAfterOkAndCancelGivesUp) {
             s.hasOwner = GetWindow(box, GW_OWNER) != nullptr;
             s.buttons = processtest::VisibleButtons(box);
             seen.push_back(s);
-            if (!processtest::PressButton(box, button) || !processtest::WaitForWindowGone(box, 30000)) {
+            if (!processtest::PressButton(box, button) ||
+                !processtest::WaitForWindowGone(box, 30000)) {
                 // Do not leave the test waiting in the box.
                 processtest::PressButton(box, IDCANCEL);
                 return;

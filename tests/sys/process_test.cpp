@@ -228,6 +228,7 @@ TEST_P(ImportNamesTest, ListsWhatTheWalkMayLoad) {
 const std::string k259 = std::string(255, 'b') + ".dll";  // fits the buffer with its NUL
 const std::string k260 = std::string(256, 'b') + ".dll";  // does not
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, ImportNamesTest,
     testing::Values(
@@ -243,6 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
         ImportCase{"OverlongNameIsPassedOver", {k260, std::string(5000, 'c'), "lksimp_r.dll"},
                    {"lksimp_r.dll"}}),
     [](const testing::TestParamInfo<ImportCase>& param) { return std::string(param.param.label); });
+// clang-format on
 
 class ModuleListTest : public testing::TestWithParam<bool> {};
 

@@ -25,7 +25,8 @@ protected:
     void SetUp() override {
         if (ziptest::IgnoresReadOnly()) {
             if (std::getenv("LKS_EXPECT_UNPRIVILEGED")) {
-                FAIL() << "this process writes to read-only files: it must run as an unprivileged user";
+                FAIL() << "this process writes to read-only files: it must run as an unprivileged "
+                          "user";
             }
             GTEST_SKIP() << "root ignores read-only files; CTest runs this as lkstest";
         }

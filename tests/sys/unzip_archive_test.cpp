@@ -67,9 +67,12 @@ TEST_P(UnzipTreeTest, WritesTheEntriesBelowTheFolder) {
 INSTANTIATE_TEST_SUITE_P(
     Archives, UnzipTreeTest,
     testing::Values(
-        TreeCase{"tree.zip", false, {"a\\", "a\\b\\", "a\\b\\c.txt", "big.bin", "big.txt", "d.txt"}},
+        TreeCase{
+            "tree.zip", false, {"a\\", "a\\b\\", "a\\b\\c.txt", "big.bin", "big.txt", "d.txt"}},
         // Without folder entries the folders come from the file paths.
-        TreeCase{"tree_nodirs.zip", false, {"a\\", "a\\b\\", "a\\b\\c.txt", "big.bin", "big.txt", "d.txt"}},
+        TreeCase{"tree_nodirs.zip",
+                 false,
+                 {"a\\", "a\\b\\", "a\\b\\c.txt", "big.bin", "big.txt", "d.txt"}},
         TreeCase{"tree_nodirs.zip", true, {"big.bin", "big.txt", "c.txt", "d.txt"}},
         // Folder entries are folders still, only files lose their path.
         TreeCase{"tree.zip", true, {"a\\", "a\\b\\", "big.bin", "big.txt", "c.txt", "d.txt"}}));
@@ -87,9 +90,9 @@ TEST_P(UnzipFolderFormTest, TrailingBlanksAndSeparatorsNameTheSameFolder) {
     TempDir dir;
     std::string target = dir / (std::string("x") + GetParam().suffix);
     ASSERT_TRUE(UnzipArchive(Fixture("tree.zip").c_str(), target.c_str(), false));
-    EXPECT_EQ(ListTree(dir.path()), (std::vector<std::string>{"x\\", "x\\a\\", "x\\a\\b\\",
-                                                               "x\\a\\b\\c.txt", "x\\big.bin",
-                                                               "x\\big.txt", "x\\d.txt"}));
+    EXPECT_EQ(ListTree(dir.path()),
+              (std::vector<std::string>{"x\\", "x\\a\\", "x\\a\\b\\", "x\\a\\b\\c.txt",
+                                        "x\\big.bin", "x\\big.txt", "x\\d.txt"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, UnzipFolderFormTest,
@@ -116,12 +119,11 @@ TEST_P(UnzipFailureTest, FailsAndWritesNoFile) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Archives, UnzipFailureTest,
-    testing::Values(FailureCase{"empty.zip", "an archive without entries"},
-                    FailureCase{"not_a_zip.zip", "a text file"},
-                    FailureCase{"truncated.zip", "an archive cut short"},
-                    FailureCase{"missing.zip", "no file at all"}));
+INSTANTIATE_TEST_SUITE_P(Archives, UnzipFailureTest,
+                         testing::Values(FailureCase{"empty.zip", "an archive without entries"},
+                                         FailureCase{"not_a_zip.zip", "a text file"},
+                                         FailureCase{"truncated.zip", "an archive cut short"},
+                                         FailureCase{"missing.zip", "no file at all"}));
 
 TEST(UnzipArchiveTest, RefusesMissingArguments) {
     TempDir dir;
@@ -264,9 +266,10 @@ TEST_P(UnzipTimeTest, StoredLocalTimeBecomesTheLastWriteTime) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Entries, UnzipTimeTest,
-    testing::Values(TimeCase{"info.zip", "dir\\info.txt", ziptest::DosDateTime(2021, 6, 15, 12, 0, 0)},
-                    TimeCase{"tree.zip", "d.txt", ziptest::DosDateTime(2020, 3, 4, 5, 6, 8)}));
+INSTANTIATE_TEST_SUITE_P(Entries, UnzipTimeTest,
+                         testing::Values(TimeCase{"info.zip", "dir\\info.txt",
+                                                  ziptest::DosDateTime(2021, 6, 15, 12, 0, 0)},
+                                         TimeCase{"tree.zip", "d.txt",
+                                                  ziptest::DosDateTime(2020, 3, 4, 5, 6, 8)}));
 
 }  // namespace

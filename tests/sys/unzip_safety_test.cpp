@@ -63,7 +63,8 @@ TEST(DamagedEntryTest, IsRemovedWhileTheOtherEntriesAreWritten) {
     // bad_crc.txt: wrong CRC; broken.bin: inflating fails half way; short.txt:
     // the data end before the stored size (which minizip alone does not notice).
     EXPECT_TRUE(UnzipArchive(Fixture("bad_entries.zip").c_str(), dir.path().c_str(), false));
-    EXPECT_EQ(ListTree(dir.path()), (std::vector<std::string>{"good_after.txt", "good_before.txt"}));
+    EXPECT_EQ(ListTree(dir.path()),
+              (std::vector<std::string>{"good_after.txt", "good_before.txt"}));
     EXPECT_EQ(ReadFileBytes(dir / "good_after.txt"), "after\n");
 }
 

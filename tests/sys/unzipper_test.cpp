@@ -35,8 +35,9 @@ TEST(UnzipperTest, GetFileInfoFillsEveryField) {
     EXPECT_EQ(info.dwCompressionMethod, 8u);
     EXPECT_EQ(info.dwDosDate, ziptest::DosDateTime(2021, 6, 15, 12, 0, 0));
     EXPECT_EQ(info.dwCRC, 0xE8C4F16Bu);
-    EXPECT_EQ(info.dwCompressedSize,
-              std::strtoul(ReadFileBytes(Fixture("info_compressed_size.txt")).c_str(), nullptr, 10));
+    EXPECT_EQ(
+        info.dwCompressedSize,
+        std::strtoul(ReadFileBytes(Fixture("info_compressed_size.txt")).c_str(), nullptr, 10));
     EXPECT_EQ(info.dwUncompressedSize, 1100u);
     EXPECT_EQ(info.dwInternalAttrib, 1u);
     EXPECT_EQ(info.dwExternalAttrib, 0x21u);
@@ -80,7 +81,8 @@ TEST_P(ExtensionFilterTest, VisitsTheEntriesWithThatExtension) {
     const FilterCase& c = GetParam();
     CUnzipper unzipper(Fixture("extensions.zip").c_str());
     std::vector<std::string> visited;
-    for (bool more = unzipper.GotoFirstFile(c.filter); more; more = unzipper.GotoNextFile(c.filter)) {
+    for (bool more = unzipper.GotoFirstFile(c.filter); more;
+         more = unzipper.GotoNextFile(c.filter)) {
         UnzipFileInfo info;
         ASSERT_TRUE(unzipper.GetFileInfo(info));
         visited.push_back(info.szFileName);
@@ -88,15 +90,15 @@ TEST_P(ExtensionFilterTest, VisitsTheEntriesWithThatExtension) {
     EXPECT_EQ(visited, c.visited);
 }
 
-const std::vector<std::string> kAllEntries = {"readme", "x.dat",     "dir.v2\\file", "y.TXT",
+const std::vector<std::string> kAllEntries = {"readme", "x.dat",      "dir.v2\\file", "y.TXT",
                                               "noext.", "sub\\z.txt", "w.txt.bak"};
 
 INSTANTIATE_TEST_SUITE_P(
     Filters, ExtensionFilterTest,
     testing::Values(FilterCase{nullptr, kAllEntries}, FilterCase{"", kAllEntries},
                     FilterCase{"txt", {"y.TXT", "sub\\z.txt"}},
-                    FilterCase{"TxT", {"y.TXT", "sub\\z.txt"}},
-                    FilterCase{"bak", {"w.txt.bak"}}, FilterCase{"dat", {"x.dat"}},
+                    FilterCase{"TxT", {"y.TXT", "sub\\z.txt"}}, FilterCase{"bak", {"w.txt.bak"}},
+                    FilterCase{"dat", {"x.dat"}},
                     // A dot in a folder name is no extension of the file.
                     FilterCase{"v2\\file", {}}, FilterCase{"v2", {}}, FilterCase{"zip", {}}));
 
@@ -143,8 +145,8 @@ TEST(UnzipperTest, DefaultFolderIsTheArchivePathWithoutItsExtension) {
     for (bool more = unzipper.GotoFirstFile(); more; more = unzipper.GotoNextFile()) {
         unzipper.UnzipFile();
     }
-    EXPECT_EQ(ListTree(dir / "pkg.v1"),
-              (std::vector<std::string>{"a\\", "a\\b\\", "a\\b\\c.txt", "big.bin", "big.txt", "d.txt"}));
+    EXPECT_EQ(ListTree(dir / "pkg.v1"), (std::vector<std::string>{"a\\", "a\\b\\", "a\\b\\c.txt",
+                                                                  "big.bin", "big.txt", "d.txt"}));
     EXPECT_EQ(ReadFileBytes(dir / "pkg.v1\\a\\b\\c.txt"), "c in a/b\n");
 }
 

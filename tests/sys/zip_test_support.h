@@ -16,8 +16,8 @@ std::string Fixture(const std::string& name);
 std::vector<std::string> ListTree(const std::string& folder);
 
 constexpr uint32_t DosDateTime(int year, int month, int day, int hour, int minute, int second) {
-    return static_cast<uint32_t>(((year - 1980) << 25) | (month << 21) | (day << 16) | (hour << 11) |
-                                 (minute << 5) | (second / 2));
+    return static_cast<uint32_t>(((year - 1980) << 25) | (month << 21) | (day << 16) |
+                                 (hour << 11) | (minute << 5) | (second / 2));
 }
 
 // True when this process may write to a read-only file, as root does.

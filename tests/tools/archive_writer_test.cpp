@@ -38,9 +38,7 @@ struct ArchiveCase {
     uint32_t attributes;
 };
 
-std::ostream& operator<<(std::ostream& os, const ArchiveCase& c) {
-    return os << c.label;
-}
+std::ostream& operator<<(std::ostream& os, const ArchiveCase& c) { return os << c.label; }
 
 const ArchiveCase kCases[] = {
     {"empty", "empty.txt", "", false, DosTime(1980, 1, 1, 0, 0, 0), 0x20},

@@ -25,9 +25,7 @@ struct RoundTripCase {
     uint32_t size;
 };
 
-std::ostream& operator<<(std::ostream& os, const RoundTripCase& c) {
-    return os << c.label;
-}
+std::ostream& operator<<(std::ostream& os, const RoundTripCase& c) { return os << c.label; }
 
 constexpr RoundTripCase kRoundTrips[] = {
     {"top_level", "\\readme.txt", "", "readme.txt", 0},

@@ -15,9 +15,7 @@ struct NameCase {
     bool refused;
 };
 
-std::ostream& operator<<(std::ostream& os, const NameCase& c) {
-    return os << c.label;
-}
+std::ostream& operator<<(std::ostream& os, const NameCase& c) { return os << c.label; }
 
 constexpr NameCase kNames[] = {
     {"plain", "a.dll", false},

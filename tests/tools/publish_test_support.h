@@ -11,7 +11,7 @@
 namespace publishtest {
 
 // GBK characters whose second byte is 0x5C, the code of "\": "乗" and "昞".
-#define JOU "\x81\x5C"
+#define JOU  "\x81\x5C"
 #define BING "\x95\x5C"
 
 constexpr uint32_t DosTime(int year, int month, int day, int hour, int minute, int second) {

@@ -231,9 +231,7 @@ struct RefusedCase {
     const char* inMessage;
 };
 
-std::ostream& operator<<(std::ostream& os, const RefusedCase& c) {
-    return os << c.label;
-}
+std::ostream& operator<<(std::ostream& os, const RefusedCase& c) { return os << c.label; }
 
 std::vector<RefusedCase> RefusedCases() {
     std::vector<RefusedCase> cases = {

@@ -74,12 +74,12 @@ std::string Utf8(const std::wstring& text) {
     if (text.empty()) {
         return {};
     }
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                   nullptr, 0, nullptr, nullptr);
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
     if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
-                            size, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
+                            nullptr, nullptr);
     }
     return out;
 }
@@ -328,8 +328,8 @@ struct NamedButton {
     int id;
 };
 constexpr NamedButton kBoxButtons[] = {
-    {"ok", IDOK}, {"cancel", IDCANCEL}, {"yes", IDYES}, {"no", IDNO},
-    {"abort", IDABORT}, {"retry", IDRETRY}, {"ignore", IDIGNORE},
+    {"ok", IDOK},       {"cancel", IDCANCEL}, {"yes", IDYES},       {"no", IDNO},
+    {"abort", IDABORT}, {"retry", IDRETRY},   {"ignore", IDIGNORE},
 };
 constexpr NamedButton kSheetButtons[] = {
     {"back", kBackId}, {"next", kNextId}, {"finish", kFinishId}, {"cancel", IDCANCEL}};
@@ -803,8 +803,8 @@ int List(const Args&) {
         item.mask = HDI_TEXT;
         std::wstring text;
         if (!RemoteItemText(remote, reinterpret_cast<HWND>(header), HDM_GETITEMW,
-                            static_cast<WPARAM>(c), item, &HDITEMW::pszText,
-                            &HDITEMW::cchTextMax, &text)) {
+                            static_cast<WPARAM>(c), item, &HDITEMW::pszText, &HDITEMW::cchTextMax,
+                            &text)) {
             return Fail("column %ld cannot be read", static_cast<long>(c));
         }
         line += (c ? L"\t" : L"") + text;
@@ -959,9 +959,8 @@ DWORD WINAPI ReadToEnd(void*) {
     DWORD start = GetTickCount();
     while (reader) {
         DWORD passed = GetTickCount() - start;
-        if (passed >= ms ||
-            MsgWaitForMultipleObjects(1, &reader, FALSE, ms - passed, QS_ALLINPUT) !=
-                WAIT_OBJECT_0 + 1) {
+        if (passed >= ms || MsgWaitForMultipleObjects(1, &reader, FALSE, ms - passed,
+                                                      QS_ALLINPUT) != WAIT_OBJECT_0 + 1) {
             break;
         }
         MSG message;

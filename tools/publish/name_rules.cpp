@@ -15,33 +15,23 @@ const char* CharRefusal(unsigned char c) {
     }
     switch (c) {
         case '<':
-        case '>':
-            return "holds \"<\" or \">\", which delimit the fields of the update list";
-        case '%':
-            return "holds \"%\", which the server would decode in the request";
-        case '#':
-            return "holds \"#\", which ends the path of a request";
-        case '?':
-            return "holds \"?\", which ends the path of a request";
+        case '>': return "holds \"<\" or \">\", which delimit the fields of the update list";
+        case '%': return "holds \"%\", which the server would decode in the request";
+        case '#': return "holds \"#\", which ends the path of a request";
+        case '?': return "holds \"?\", which ends the path of a request";
         case '\\':
-        case '/':
-            return "holds a path separator";
-        case ':':
-            return "holds \":\", which clients refuse in list paths";
+        case '/': return "holds a path separator";
+        case ':': return "holds \":\", which clients refuse in list paths";
         case '*':
         case '"':
-        case '|':
-            return "holds a character that Windows file names cannot hold";
-        default:
-            return nullptr;
+        case '|': return "holds a character that Windows file names cannot hold";
+        default: return nullptr;
     }
 }
 
 // A trail byte of code page 936 (GBK): 0x40 to 0xFE without 0x7F, the range
 // the server's rewrite rule consumes after a lead byte.
-bool IsTrailByte(unsigned char c) {
-    return c >= 0x40 && c <= 0xFE && c != 0x7F;
-}
+bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
 
 }  // namespace
 

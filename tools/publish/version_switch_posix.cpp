@@ -16,9 +16,7 @@ namespace publish {
 
 namespace {
 
-std::string Native(const std::string& path) {
-    return platform::NativePath(path.c_str());
-}
+std::string Native(const std::string& path) { return platform::NativePath(path.c_str()); }
 
 std::string SystemError(const char* what, const std::string& path) {
     return std::string(what) + " " + Printable(path) + ": " + strerror(errno);

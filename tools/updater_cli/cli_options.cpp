@@ -79,9 +79,11 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* o, std::string* error) {
             o->port = number;
         } else if (arg == "--max-asks" && ParseInt(value, 1, 1000, &number)) {
             o->maxAsks = number;
-        } else if (arg == "--mode" && (strcmp(value, "client") == 0 || strcmp(value, "server") == 0)) {
+        } else if (arg == "--mode" &&
+                   (strcmp(value, "client") == 0 || strcmp(value, "server") == 0)) {
             o->mode = strcmp(value, "server") == 0 ? UPDATE_MODE_SERVER : UPDATE_MODE_CLIENT;
-        } else if (arg == "--answer" && (strcmp(value, "ok") == 0 || strcmp(value, "cancel") == 0)) {
+        } else if (arg == "--answer" &&
+                   (strcmp(value, "ok") == 0 || strcmp(value, "cancel") == 0)) {
             o->answerOk = strcmp(value, "ok") == 0;
         } else {
             *error = "bad option: " + arg + " " + value;

@@ -6,16 +6,16 @@
 #include <string>
 
 struct CliOptions {
-    std::optional<std::string> install;      // installation folder
-    std::optional<std::string> version;      // version folder on the server
+    std::optional<std::string> install;  // installation folder
+    std::optional<std::string> version;  // version folder on the server
     std::optional<std::string> host;
     std::optional<int> port;
-    std::optional<std::string> temp;         // temporary folder
-    std::optional<int> mode;                 // UPDATE_MODE_CLIENT / UPDATE_MODE_SERVER
-    std::optional<std::string> registryRoot; // POSIX registry store
-    bool answerOk = false;                   // answer to "close the suite": OK or Cancel
-    int maxAsks = 3;                         // OK answers before a still-running suite counts as Cancel
-    bool timings = false;                    // per-stage times on stderr at the end
+    std::optional<std::string> temp;          // temporary folder
+    std::optional<int> mode;                  // UPDATE_MODE_CLIENT / UPDATE_MODE_SERVER
+    std::optional<std::string> registryRoot;  // POSIX registry store
+    bool answerOk = false;                    // answer to "close the suite": OK or Cancel
+    int maxAsks = 3;       // OK answers before a still-running suite counts as Cancel
+    bool timings = false;  // per-stage times on stderr at the end
     bool help = false;
 };
 

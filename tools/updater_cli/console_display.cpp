@@ -101,7 +101,8 @@ void CConsoleDisplay::SetStatusText(const std::string& text) {
     Print("* " + text);
 }
 
-void CConsoleDisplay::AppendFileRow(const std::string& fileName, int size, const std::string& status) {
+void CConsoleDisplay::AppendFileRow(const std::string& fileName, int size,
+                                    const std::string& status) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_rowNames.push_back(fileName);
     Print("  " + fileName + "  " + std::to_string(size) + "  " + status);

@@ -34,7 +34,8 @@ SyntheticImage::SyntheticImage(const std::vector<std::string>& imports) {
     nt.OptionalHeader.SizeOfImage = static_cast<DWORD>(m_bytes.size());
     nt.OptionalHeader.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
     if (!imports.empty()) {
-        IMAGE_DATA_DIRECTORY& directory = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        IMAGE_DATA_DIRECTORY& directory =
+            nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
         directory.VirtualAddress = descriptorsAt;
         directory.Size = static_cast<DWORD>((imports.size() + 1) * sizeof(IMAGE_IMPORT_DESCRIPTOR));
     }
@@ -44,7 +45,8 @@ SyntheticImage::SyntheticImage(const std::vector<std::string>& imports) {
     for (size_t i = 0; i < imports.size(); ++i) {
         IMAGE_IMPORT_DESCRIPTOR descriptor{};
         descriptor.Name = nameAt;
-        std::memcpy(&m_bytes[descriptorsAt + i * sizeof(descriptor)], &descriptor, sizeof(descriptor));
+        std::memcpy(&m_bytes[descriptorsAt + i * sizeof(descriptor)], &descriptor,
+                    sizeof(descriptor));
         std::memcpy(&m_bytes[nameAt], imports[i].c_str(), imports[i].size() + 1);
         nameAt += static_cast<DWORD>(imports[i].size() + 1);
     }

@@ -71,9 +71,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
             }
             return TRUE;
         }
-        case WM_COMMAND:
-            OnCommand(page, LOWORD(wParam), HIWORD(wParam));
-            return TRUE;
+        case WM_COMMAND: OnCommand(page, LOWORD(wParam), HIWORD(wParam)); return TRUE;
         case WM_NOTIFY:
             if (reinterpret_cast<NMHDR*>(lParam)->code == PSN_SETACTIVE) {
                 bool first = GetWindowLongPtrW(page, GWLP_USERDATA) == 0;
@@ -83,8 +81,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
                 return TRUE;
             }
             return FALSE;
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }
 
