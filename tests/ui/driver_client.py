@@ -2,6 +2,7 @@
 import os
 import select
 import subprocess
+import sys
 import unittest
 
 # Steps that only look: running one again cannot act twice on the wizard.
@@ -37,6 +38,8 @@ def run_driver(wine_run, driver, args, timeout=60):
     env = dict(os.environ, WINEDEBUG='err+all,fixme-all')
     again, values, err_again = _run(wine_run, driver, args, timeout, env)
     note = f'(a first run ended with status {status} and no message: {err.strip()!r}; run again)\n'
+    # Said also when the second run succeeds: the test's output shows each step Wine failed.
+    sys.stderr.write(f'driver {" ".join(args)}: {note}{err_again}')
     return again, values, note + err_again
 
 
