@@ -1,6 +1,7 @@
 #include "sys/zip_path.h"
 
 #include "platform/codepage.h"
+#include "platform/path_component.h"
 
 #include <cstring>
 #include <string>
@@ -24,41 +25,8 @@ size_t LastCharStart(std::string_view text) {
     return last;
 }
 
-// Only dots and blanks, and at least two dots: "..", "...", ".. ". Windows
-// drops trailing dots and blanks, and old systems read "..." as two levels up.
-bool ClimbsUp(std::string_view component) {
-    size_t dots = 0;
-    for (char c : component) {
-        if (c == '.') {
-            ++dots;
-        } else if (c != ' ') {
-            return false;
-        }
-    }
-    return dots >= 2;
-}
-
-// Windows opens these devices for a file name in any folder, with any extension.
-bool IsDeviceName(std::string_view component) {
-    std::string_view stem = component.substr(0, component.find('.'));
-    while (!stem.empty() && stem.back() == ' ') {
-        stem.remove_suffix(1);
-    }
-    std::string upper = platform::UpperLatin(stem);
-    static constexpr const char* kDevices[] = {"CON",    "PRN",     "AUX",   "NUL",
-                                               "CONIN$", "CONOUT$", "CLOCK$"};
-    for (const char* device : kDevices) {
-        if (upper == device) {
-            return true;
-        }
-    }
-    return upper.size() == 4 &&
-           (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
-           upper[3] >= '1' && upper[3] <= '9';
-}
-
 bool IsPlainComponent(std::string_view component) {
-    return !ClimbsUp(component) && !IsDeviceName(component);
+    return !platform::LeavesItsFolder(component) && !platform::IsDeviceName(component);
 }
 
 }  // namespace
@@ -158,7 +126,8 @@ bool IsContainedEntryName(std::string_view name) {
             start = i + 1;
         }
     }
-    return IsPlainComponent(name.substr(start));
+    // A folder entry ends with its separator: nothing after it to judge.
+    return (start > 0 && start == name.size()) || IsPlainComponent(name.substr(start));
 }
 
 }  // namespace zippath

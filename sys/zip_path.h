@@ -38,9 +38,10 @@ bool JoinPath(char* out, size_t outSize, std::string_view folder, std::string_vi
 
 // True when an entry name joined to a folder names something inside that
 // folder: it is not absolute (no leading separator, which covers UNC
-// prefixes), carries no ":" (drive letters, NTFS streams), no component made
-// of two or more dots (with blanks, which Windows drops) and no DOS device
-// name (CON, NUL, COM1...), which Windows opens wherever the folder is.
+// prefixes), carries no ":" (drive letters, NTFS streams), no component that
+// is empty, "." or ".." once Windows drops its trailing dots and blanks, and
+// no DOS device name (CON, NUL, COM1...), which Windows opens wherever the
+// folder is.
 bool IsContainedEntryName(std::string_view name);
 
 }  // namespace zippath
