@@ -17,14 +17,17 @@ constexpr size_t kMaxPath = 260;
 // DOS attribute bits as zip archives and Win32 carry them.
 constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrNormal = 0x80;  // none of the others
 
 // The path as the operating system takes it.
 std::string NativePath(const char* path);
 
+// What lies at a path; a final link is described, never followed.
 struct FileAttributes {
     bool exists = false;
-    bool directory = false;
+    bool directory = false;  // a real folder, not a link to one
     bool readOnly = false;
+    bool link = false;  // a symbolic link, junction or other reparse point
 };
 FileAttributes GetAttributes(const char* path);
 
@@ -38,7 +41,8 @@ bool CopyFileOver(const char* from, const char* to);
 // MOVEFILE_REPLACE_EXISTING; rename(2) on POSIX).
 bool MoveReplace(const char* from, const char* to);
 // Win32: SetFileAttributesA with the whole value. POSIX: the read-only bit
-// removes every write permission, its absence gives the owner's back.
+// removes every write permission, its absence gives the owner's back. A link
+// is never changed, nor what it points to.
 bool SetDosAttributes(const char* path, uint32_t attributes);
 // GetFullPathNameA into `out` (of `outSize` bytes); false when it does not fit.
 bool GetFullPath(const char* path, char* out, size_t outSize);
@@ -52,6 +56,21 @@ struct DirEntry {
 // The entries of a folder, without "." and "..".
 bool ListDir(const char* path, std::vector<DirEntry>* entries);
 
+// Deletes a folder with everything below it, read-only files included,
+// without following any link: a link is removed as a link. The walk works
+// from open folder handles and names as the file system gives them, so a
+// folder swapped for a link meanwhile is never entered. True when the folder
+// itself is gone (or was never there).
+bool RemoveTree(const char* path);
+
+// Makes `path` the running user's own folder: created with rights for that
+// user, the administrators and the system only (POSIX: mode 0700). An
+// existing one is used only when it is a real folder (no link or junction)
+// owned by the user (or, on Windows, the Administrators group) that no one
+// else may write; otherwise it is moved aside, removed without following
+// anything in it, and made afresh. False when no such folder could be had.
+bool MakePrivateFolder(const char* path);
+
 // Last-write (and, where the system keeps one, creation) time from a DOS date
 // and time in local time, the last-access time left alone.
 bool SetFileTimeFromDos(const char* path, uint32_t dosDateTime);
@@ -64,8 +83,14 @@ unsigned long LastFileError();
 // A file opened as CreateFileA opens it, with a share mode; move-only.
 class File {
 public:
+    // No mode follows a final link: opening one fails.
     enum class Mode {
-        CreateAlways,   // write access, no sharing, created or truncated
+        // Write access, no sharing. What lies there is removed first (a link
+        // as a link) and a new file made, so no link or second name of
+        // another file is ever written through; a read-only file stays and
+        // the open fails.
+        CreateAlways,
+        CreateNew,      // write access, no sharing; fails when anything lies there
         ReadDenyWrite,  // read access, others may read but not write
     };
     File() = default;
@@ -81,6 +106,14 @@ public:
     long Read(void* buffer, size_t size);
     // True when all `size` bytes were written.
     bool Write(const void* buffer, size_t size);
+    // Through the open file, so that nothing else can be changed instead.
+    // DOS attributes as SetDosAttributes takes them (POSIX: the read-only bit).
+    bool GetDosAttributes(uint32_t* attributes) const;
+    bool SetDosAttributes(uint32_t attributes);
+    bool SetTimeFromDos(uint32_t dosDateTime);  // as SetFileTimeFromDos
+    // The last-write time in the system's own unit, to give to another file.
+    bool GetWriteTime(int64_t* time) const;
+    bool SetWriteTime(int64_t time);
     bool Close();
 
 private:

@@ -2,18 +2,27 @@
 
 #include "platform/win32_handles.h"
 
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
 namespace platform {
 
 std::string NativePath(const char* path) { return path ? path : ""; }
 
 FileAttributes GetAttributes(const char* path) {
     FileAttributes attrs;
+    // GetFileAttributesA describes a reparse point itself, never its target.
     DWORD value = GetFileAttributesA(path);
     if (value == INVALID_FILE_ATTRIBUTES) {
         return attrs;
     }
     attrs.exists = true;
-    attrs.directory = (value & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    attrs.link = (value & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    attrs.directory = !attrs.link && (value & FILE_ATTRIBUTE_DIRECTORY) != 0;
     attrs.readOnly = (value & FILE_ATTRIBUTE_READONLY) != 0;
     return attrs;
 }
@@ -28,6 +37,10 @@ bool MoveReplace(const char* from, const char* to) {
 }
 
 bool SetDosAttributes(const char* path, uint32_t attributes) {
+    DWORD now = GetFileAttributesA(path);
+    if (now == INVALID_FILE_ATTRIBUTES || (now & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return false;
+    }
     return SetFileAttributesA(path, attributes) != FALSE;
 }
 
@@ -97,16 +110,90 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::Open(const char* path, Mode mode) {
     Close();
-    HANDLE h = mode == Mode::CreateAlways
-                   ? CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr)
-                   : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
+    if (mode == Mode::CreateAlways) {
+        // DeleteFileA removes a link itself and refuses a read-only file, as
+        // CREATE_ALWAYS would; a new file is then never one with another name.
+        DWORD now = GetFileAttributesA(path);
+        if (now != INVALID_FILE_ATTRIBUTES) {
+            if ((now & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (now & FILE_ATTRIBUTE_DIRECTORY) != 0
+                    ? !RemoveDirectoryA(path)
+                    : !DeleteFileA(path)) {
+                return false;
+            }
+        }
+    }
+    UniqueFileHandle file(
+        mode == Mode::ReadDenyWrite
+            ? CreateFileA(
+                  path, GENERIC_READ | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                  OPEN_EXISTING,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
+                  nullptr)
+            : CreateFileA(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0,
+                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                          nullptr));
+    if (!file) {
         return false;
     }
-    m_handle = reinterpret_cast<intptr_t>(h);
+    // A link opened as itself, or a folder, is no file to read or write.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    m_handle = reinterpret_cast<intptr_t>(file.release());
     return true;
+}
+
+namespace {
+
+HANDLE AsHandle(intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+
+}  // namespace
+
+bool File::GetDosAttributes(uint32_t* attributes) const {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (m_handle == kInvalid || !GetFileInformationByHandle(AsHandle(m_handle), &info)) {
+        return false;
+    }
+    *attributes = info.dwFileAttributes;
+    return true;
+}
+
+bool File::SetDosAttributes(uint32_t attributes) {
+    FILE_BASIC_INFO info = {};  // zero times: left as they are
+    info.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return m_handle != kInvalid &&
+           SetFileInformationByHandle(AsHandle(m_handle), FileBasicInfo, &info, sizeof info);
+}
+
+bool File::SetTimeFromDos(uint32_t dosDateTime) {
+    FILETIME local, utc;
+    if (m_handle == kInvalid ||
+        !DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16),
+                               static_cast<WORD>(dosDateTime & 0xFFFF), &local) ||
+        !LocalFileTimeToFileTime(&local, &utc)) {
+        return false;
+    }
+    return SetFileTime(AsHandle(m_handle), &utc, nullptr, &utc) != FALSE;
+}
+
+bool File::GetWriteTime(int64_t* time) const {
+    FILETIME written;
+    if (m_handle == kInvalid || !GetFileTime(AsHandle(m_handle), nullptr, nullptr, &written)) {
+        return false;
+    }
+    *time = static_cast<int64_t>((static_cast<uint64_t>(written.dwHighDateTime) << 32) |
+                                 written.dwLowDateTime);
+    return true;
+}
+
+bool File::SetWriteTime(int64_t time) {
+    FILETIME written;
+    written.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(time) & 0xFFFFFFFF);
+    written.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(time) >> 32);
+    return m_handle != kInvalid && SetFileTime(AsHandle(m_handle), nullptr, nullptr, &written);
 }
 
 long File::Read(void* buffer, size_t size) {
@@ -140,6 +227,205 @@ bool File::Close() {
     UniqueFileHandle handle(reinterpret_cast<HANDLE>(m_handle));
     m_handle = kInvalid;
     return CloseHandle(handle.release()) != FALSE;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+namespace {
+
+// The deepest folder RemoveTree walks into; a deeper one stays.
+constexpr int kMaxTreeDepth = 256;
+
+bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+bool IsFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+// Removes a link itself, never what it points to.
+bool RemoveLink(const std::string& path, DWORD attributes) {
+    return IsFolder(attributes) ? RemoveDirectoryA(path.c_str()) != FALSE
+                                : DeleteFileA(path.c_str()) != FALSE;
+}
+
+bool RemoveEntry(const std::string& path, DWORD attributes, int depth);
+
+bool RemoveFolderContents(const std::string& path, int depth) {
+    WIN32_FIND_DATAA data;
+    UniqueFindHandle find(FindFirstFileA((path + "\\*").c_str(), &data));
+    if (!find) {
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    }
+    bool ok = true;
+    do {
+        if (strcmp(data.cFileName, ".") != 0 && strcmp(data.cFileName, "..") != 0) {
+            ok = RemoveEntry(path + "\\" + data.cFileName, data.dwFileAttributes, depth) && ok;
+        }
+    } while (FindNextFileA(find.get(), &data));
+    return ok;
+}
+
+bool RemoveEntry(const std::string& path, DWORD attributes, int depth) {
+    if (IsLink(attributes)) {
+        return RemoveLink(path, attributes);
+    }
+    if (!IsFolder(attributes)) {
+        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+        return DeleteFileA(path.c_str()) != FALSE;
+    }
+    if (depth >= kMaxTreeDepth) {
+        return false;
+    }
+    // Held without delete sharing while its content goes: it cannot be
+    // renamed or replaced by a link meanwhile, so the walk stays inside it.
+    UniqueFileHandle folder(CreateFileA(
+        path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!folder || !GetFileInformationByHandle(folder.get(), &info)) {
+        return false;
+    }
+    if (IsLink(info.dwFileAttributes) || !IsFolder(info.dwFileAttributes)) {
+        folder.reset();  // swapped since the look: removed as what it is now
+        return RemoveLink(path, info.dwFileAttributes);
+    }
+    bool ok = RemoveFolderContents(path, depth + 1);
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        FILE_BASIC_INFO basic = {};
+        basic.FileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+        SetFileInformationByHandle(folder.get(), FileBasicInfo, &basic, sizeof basic);
+    }
+    // Deleted through the held handle: the folder removed is the one walked.
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    bool marked = SetFileInformationByHandle(folder.get(), FileDispositionInfo, &disposition,
+                                             sizeof disposition) != FALSE;
+    folder.reset();
+    if (!marked) {
+        marked = RemoveDirectoryA(path.c_str()) != FALSE;
+    }
+    return marked && ok && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+// The running user's SID as text ("S-1-5-21-..."), empty when unknown.
+std::string CurrentUserSid() {
+    UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
+        return std::string();
+    }
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    char* text = nullptr;
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size) ||
+        !ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        return std::string();
+    }
+    std::string sid = text;
+    LocalFree(text);
+    return sid;
+}
+
+// Full control for the system, the administrators and the running user,
+// inherited by everything below, nothing from the folder above.
+std::string PrivateFolderSddl(const std::string& userSid) {
+    return "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + userSid + ")";
+}
+
+bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) { return IsWellKnownSid(sid, type) != FALSE; }
+
+bool IsTrustee(PSID sid, PSID user) {
+    return EqualSid(sid, user) || IsWellKnown(sid, WinBuiltinAdministratorsSid) ||
+           IsWellKnown(sid, WinLocalSystemSid) || IsWellKnown(sid, WinCreatorOwnerSid);
+}
+
+// Every right that changes a folder, its content or its rights.
+constexpr DWORD kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                                  FILE_DELETE_CHILD | FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC |
+                                  WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
+
+// Owned by the user or the Administrators group, and no one else may change
+// anything in it (inherited rights of what is made inside count too).
+bool HasPrivateRights(const char* path, PSID user) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    bool ok = owner && dacl &&  // a null DACL lets everyone do everything
+              (EqualSid(owner, user) || IsWellKnown(owner, WinBuiltinAdministratorsSid));
+    for (DWORD i = 0; ok && i < dacl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) {
+            ok = false;
+        } else if (header->AceType == ACCESS_ALLOWED_ACE_TYPE) {
+            auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+            PSID sid = &ace->SidStart;
+            ok = IsTrustee(sid, user) || (ace->Mask & kChangingRights) == 0;
+        } else if (header->AceType != ACCESS_DENIED_ACE_TYPE) {
+            ok = false;  // object or callback entries: not what this program writes
+        }
+    }
+    LocalFree(descriptor);
+    return ok;
+}
+
+}  // namespace
+
+bool RemoveTree(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    return RemoveEntry(path, attributes, 0);
+}
+
+bool MakePrivateFolder(const char* path) {
+    std::string userSid = CurrentUserSid();
+    PSID user = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (userSid.empty() || !ConvertStringSidToSidA(userSid.c_str(), &user)) {
+        return false;
+    }
+    bool described =
+        ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            PrivateFolderSddl(userSid).c_str(), SDDL_REVISION_1, &descriptor, nullptr) != FALSE;
+    SECURITY_ATTRIBUTES security = {sizeof security, descriptor, FALSE};
+    bool ready = false;
+    // Another user may put something in the way again after each removal:
+    // a bounded number of tries, then no folder.
+    for (int attempt = 0; described && !ready && attempt < 4; ++attempt) {
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            DWORD error = GetLastError();
+            if ((error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) ||
+                (!CreateDirectoryA(path, &security) && GetLastError() != ERROR_ALREADY_EXISTS)) {
+                break;
+            }
+            continue;  // looked at again: it must be the one just made
+        }
+        if (!IsLink(attributes) && IsFolder(attributes) && HasPrivateRights(path, user)) {
+            ready = true;
+            break;
+        }
+        // Not ours: moved aside so that what lay there is never used, then
+        // removed without following anything in it.
+        std::string aside = std::string(path) + ".untrusted." +
+                            std::to_string(GetCurrentProcessId()) + "." + std::to_string(attempt);
+        if (!MoveFileExA(path, aside.c_str(), 0) || !RemoveTree(aside.c_str())) {
+            if (!RemoveTree(path)) {
+                break;
+            }
+        }
+    }
+    LocalFree(descriptor);
+    LocalFree(user);
+    return ready;
 }
 
 }  // namespace platform

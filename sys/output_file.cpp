@@ -43,6 +43,12 @@ bool COutputFile::Flush() {
     return !m_failed;
 }
 
+bool COutputFile::Finish(uint32_t dosDateTime, uint32_t attributes) {
+    // The time first: on Windows a read-only file takes no new time.
+    return m_file.IsOpen() && Flush() && m_file.SetTimeFromDos(dosDateTime) &&
+           m_file.SetDosAttributes(attributes);
+}
+
 bool COutputFile::Close() {
     if (!m_file.IsOpen()) {
         return false;

@@ -6,6 +6,7 @@
 #include "platform/fs.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 class COutputFile {
@@ -20,6 +21,9 @@ public:
     // False once any write has failed; buffered bytes count as written only
     // when Close succeeds.
     bool Write(const void* data, size_t size);
+    // Writes what is buffered and gives the file its last-write time and
+    // attributes through the open file (a link is never changed instead).
+    bool Finish(uint32_t dosDateTime, uint32_t attributes);
     // Writes what is buffered and closes; true when every byte reached the file.
     bool Close();
 

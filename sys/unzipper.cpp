@@ -17,6 +17,10 @@ constexpr unsigned kCopyChunk = 2048;
 
 constexpr unsigned kCommentSize = sizeof(UnzipFileInfo::szComment) - 1;
 
+// The DOS attributes an extracted file takes from its entry: read-only,
+// hidden, system and archive (not the folder or device bits).
+constexpr uint32_t kFileAttributes = 0x27;
+
 unzFile Handle(void* file) { return static_cast<unzFile>(file); }
 
 }  // namespace
@@ -132,6 +136,17 @@ bool CUnzipper::GetFileInfo(UnzipFileInfo& info) {
 }
 
 bool CUnzipper::UnzipFile(const char* szFolder, bool bIgnoreFilePath) {
+    if (UnzipCurrent(szFolder, bIgnoreFilePath)) {
+        return true;
+    }
+    UnzipFileInfo info;
+    if (m_report && GetFileInfo(info)) {
+        m_report->failedEntries.push_back(info.szFileName);
+    }
+    return false;
+}
+
+bool CUnzipper::UnzipCurrent(const char* szFolder, bool bIgnoreFilePath) {
     if (!m_uzFile) {
         return false;
     }
@@ -184,17 +199,18 @@ bool CUnzipper::WriteCurrentEntry(const char* szPath, const UnzipFileInfo& info)
         // A stream that ends early is not checked against its CRC by minizip.
         complete = complete && written == info.dwUncompressedSize;
     }
-    complete = output.Close() && complete;
     if (unzCloseCurrentFile(Handle(m_uzFile)) == UNZ_CRCERROR) {
         complete = false;
     }
+    // The stored time and attributes only for a whole file: a damaged one
+    // must stay removable.
+    complete = complete && output.Finish(info.dwDosDate, info.dwExternalAttrib & kFileAttributes);
+    complete = output.Close() && complete;
     if (!complete) {
         // No damaged file is left looking like a complete one.
         platform::RemoveFile(szPath);
         return false;
     }
-    SetFileModTime(szPath, info.dwDosDate);
-    platform::SetDosAttributes(szPath, info.dwExternalAttrib);
     return true;
 }
 
@@ -209,11 +225,13 @@ bool CUnzipper::UnzipTo(const char* szFolder, bool bIgnoreFilePath) {
     return true;
 }
 
-bool UnzipArchive(const char* szZipPath, const char* szFolder, bool bIgnoreFilePath) {
+bool UnzipArchive(const char* szZipPath, const char* szFolder, bool bIgnoreFilePath,
+                  UnzipReport* report) {
     if (!szZipPath || !*szZipPath) {
         return false;
     }
     CUnzipper unzipper;
+    unzipper.SetReport(report);
     if (!unzipper.Open(szZipPath)) {
         return false;
     }

@@ -12,6 +12,8 @@
 #include "platform/fs.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // The current entry of an archive, as GetFileInfo fills it.
 struct UnzipFileInfo {
@@ -28,6 +30,13 @@ struct UnzipFileInfo {
     uint32_t dwInternalAttrib;
     uint32_t dwExternalAttrib;  // low byte: DOS attributes
     bool bFolder;               // DOS directory attribute (0x10) set
+};
+
+// The entries an extraction could not write whole: refused names, data that
+// did not inflate to its stored size and CRC, files that could not be written
+// (names as GetFileInfo gives them, "\" separators).
+struct UnzipReport {
+    std::vector<std::string> failedEntries;
 };
 
 // One open archive; not copied, lives for one extraction on the caller's stack.
@@ -56,18 +65,24 @@ public:
     // Writes the current entry below `szFolder` (the default folder when null);
     // with `bIgnoreFilePath` a file lands directly in the folder.
     bool UnzipFile(const char* szFolder = nullptr, bool bIgnoreFilePath = false);
+    // Where UnzipFile notes the entries it fails on from now on (null: nowhere).
+    void SetReport(UnzipReport* report) { m_report = report; }
     // Writes every entry; a failing entry is skipped. True when the archive
     // was opened and walked: it has entries and the folder could be made.
     bool UnzipTo(const char* szFolder, bool bIgnoreFilePath = false);
 
 private:
     bool CurrentHasExtension(const char* szExt);
+    bool UnzipCurrent(const char* szFolder, bool bIgnoreFilePath);
     bool WriteCurrentEntry(const char* szPath, const UnzipFileInfo& info);
 
     void* m_uzFile = nullptr;  // minizip's unzFile
+    UnzipReport* m_report = nullptr;
     char m_szOutputFolder[platform::kMaxPath] = {};
 };
 
 // Unpacks the archive at `szZipPath` into `szFolder`: false when the archive
-// cannot be opened or walked (see CUnzipper::UnzipTo).
-bool UnzipArchive(const char* szZipPath, const char* szFolder, bool bIgnoreFilePath);
+// cannot be opened or walked (see CUnzipper::UnzipTo). The entries that
+// failed are noted in `report` when one is given.
+bool UnzipArchive(const char* szZipPath, const char* szFolder, bool bIgnoreFilePath,
+                  UnzipReport* report = nullptr);
