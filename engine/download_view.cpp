@@ -17,3 +17,9 @@ void ShowDownloadEvent(IUpdateDisplay& display, uintptr_t code, intptr_t value) 
         default: break;  // not ours
     }
 }
+
+void ShowDownloadEventOfRun(CUpdateRun& run, uintptr_t code, intptr_t value) {
+    if (!run.m_bDownloadsEnded) {
+        ShowDownloadEvent(run.Display(), code, value);
+    }
+}

@@ -1,39 +1,157 @@
 #include "engine/file_install.h"
 
+#include "engine/entry_path.h"
+#include "engine/item_digest.h"
+#include "platform/codepage.h"
 #include "platform/fs.h"
+#include "sys/archive_entry.h"
 
-#include <vector>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
 
 namespace {
 
-constexpr char kStagingSuffix[] = ".lksnew";
-constexpr uint32_t kAttrNormal = 0x80;
+// Staging names: "~lks" and eight hex digits, or, where that does not fit,
+// "~" and as many hex digits as the target's own name is long less one.
+constexpr char kStagingPrefix[] = "~lks";
+constexpr size_t kStagingDigits = 8;
+constexpr size_t kCopyBlock = 1024 * 1024;
+constexpr size_t kMaxPathLength = platform::kMaxPath - 1;  // without the NUL
+
+// FNV-1a: the same target gets the same staging name in every run, so the
+// one an interrupted run left is found and replaced.
+uint32_t NameHash(const std::string& name) {
+    uint32_t hash = 2166136261u;
+    for (unsigned char c : name) {
+        hash = (hash ^ c) * 16777619u;
+    }
+    return hash;
+}
+
+// Copies `source` into the new file `staged`, feeding the bytes to `digest`.
+bool CopyInto(platform::File& source, platform::File& staged, CItemDigest& digest) {
+    std::unique_ptr<char[]> block(new char[kCopyBlock]);
+    for (;;) {
+        long got = source.Read(block.get(), kCopyBlock);
+        if (got == 0) {
+            return true;
+        }
+        if (got < 0 || !staged.Write(block.get(), static_cast<size_t>(got))) {
+            return false;
+        }
+        digest.Update(block.get(), static_cast<size_t>(got));
+    }
+}
+
+// The staged file judged against the entry, as `check` says.
+bool StagedMatches(const std::string& staging, StagedCheck check, const UpdateItem* item,
+                   CItemDigest& copied) {
+    if (check == StagedCheck::None) {
+        return true;
+    }
+    if (!item) {
+        return false;
+    }
+    if (check == StagedCheck::File) {
+        return DigestMatchesItem(copied, *item);
+    }
+    // A mirror's archive: staged in the update root, where no one else
+    // writes, and read back through inflate to the file it holds.
+    CItemDigest inflated;
+    bool whole = ReadArchiveEntry(
+        staging.c_str(), EntryFileName(item->path),
+        [&](const void* data, size_t size) {
+            inflated.Update(data, size);
+            return true;
+        },
+        nullptr);
+    return whole && DigestMatchesItem(inflated, *item);
+}
+
+// Writes `source` into `staging` (a new file), checked, with the source's
+// attributes and last-write time.
+bool Stage(const std::string& source, const std::string& staging, StagedCheck check,
+           const UpdateItem* item) {
+    platform::File in;
+    platform::File out;
+    if (!in.Open(source.c_str(), platform::File::Mode::ReadDenyWrite) ||
+        !out.Open(staging.c_str(), platform::File::Mode::CreateNew)) {
+        return false;
+    }
+    CItemDigest digest;
+    uint32_t attributes = 0;
+    int64_t written = 0;
+    bool ok = CopyInto(in, out, digest) && in.GetDosAttributes(&attributes) &&
+              in.GetWriteTime(&written) && out.SetWriteTime(written) &&
+              out.SetDosAttributes(attributes);
+    ok = out.Close() && ok;
+    return ok && StagedMatches(staging, check, item, digest);
+}
 
 }  // namespace
 
-bool RemoveFileForced(const std::string& path) {
-    if (!platform::GetAttributes(path.c_str()).exists) {
-        return true;
+std::string StagingPathFor(const std::string& target) {
+    size_t cut = platform::FindLastChar(target, '\\');
+    if (cut == std::string::npos) {
+        return std::string();
     }
-    platform::SetDosAttributes(path.c_str(), kAttrNormal);
-    return platform::RemoveFile(path.c_str());
+    std::string folder = target.substr(0, cut + 1);
+    std::string name = target.substr(cut + 1);
+    char digits[16];
+    snprintf(digits, sizeof digits, "%08x", NameHash(name));
+    std::string staged = folder + kStagingPrefix + std::string(digits, kStagingDigits);
+    if (staged.size() <= kMaxPathLength) {
+        return staged;
+    }
+    // As long as the target itself: it fits wherever the target fits.
+    if (name.size() < 2 || target.size() > kMaxPathLength) {
+        return std::string();
+    }
+    size_t count = name.size() - 1;
+    std::string hex;
+    for (size_t i = 0; i < count; ++i) {
+        hex += digits[i % kStagingDigits];
+    }
+    return folder + "~" + hex;
 }
 
-bool InstallFile(const std::string& source, const std::string& target) {
-    platform::CreateParentFolders(target);
-    std::string staging = target + kStagingSuffix;
-    if (!RemoveFileForced(staging) || !platform::CopyFileOver(source.c_str(), staging.c_str())) {
+bool RemoveFileForced(const std::string& path) {
+    platform::FileAttributes attrs = platform::GetAttributes(path.c_str());
+    if (!attrs.exists) {
+        return true;
+    }
+    if (attrs.readOnly) {
+        platform::SetDosAttributes(path.c_str(), platform::kAttrNormal);
+    }
+    return platform::RemoveFile(path.c_str()) || !platform::GetAttributes(path.c_str()).exists;
+}
+
+bool InstallFile(const std::string& source, const std::string& target, StagedCheck check,
+                 const UpdateItem* item) {
+    std::string local = platform::ReplaceChar(target, '/', '\\');
+    std::string staging = StagingPathFor(local);
+    if (staging.empty() || staging == local) {
+        return false;
+    }
+    platform::CreateParentFolders(local);
+    // One an interrupted run left behind (only this name, which is ours).
+    if (!RemoveFileForced(staging)) {
+        return false;
+    }
+    if (!Stage(source, staging, check, item)) {
+        RemoveFileForced(staging);
         return false;
     }
     // A read-only target (an earlier update may have made it so) must not
-    // block the rename; the new file keeps the attributes it was copied with.
-    platform::FileAttributes old = platform::GetAttributes(target.c_str());
+    // block the rename.
+    platform::FileAttributes old = platform::GetAttributes(local.c_str());
     if (old.exists && old.readOnly) {
-        platform::SetDosAttributes(target.c_str(), kAttrNormal);
+        platform::SetDosAttributes(local.c_str(), platform::kAttrNormal);
     }
-    if (!platform::MoveReplace(staging.c_str(), target.c_str())) {
+    if (!platform::MoveReplace(staging.c_str(), local.c_str())) {
         if (old.exists && old.readOnly) {
-            platform::SetDosAttributes(target.c_str(), platform::kAttrReadOnly);
+            platform::SetDosAttributes(local.c_str(), platform::kAttrReadOnly);
         }
         RemoveFileForced(staging);
         return false;
@@ -42,17 +160,6 @@ bool InstallFile(const std::string& source, const std::string& target) {
 }
 
 bool DeleteDirectory(const std::string& path) {
-    std::vector<platform::DirEntry> entries;
-    if (platform::ListDir(path.c_str(), &entries)) {
-        for (const platform::DirEntry& entry : entries) {
-            std::string child = path + "\\" + entry.name;
-            if (entry.directory) {
-                DeleteDirectory(child);
-            } else {
-                RemoveFileForced(child);
-            }
-        }
-    }
-    platform::SetDosAttributes(path.c_str(), kAttrNormal);
-    return platform::RemoveDir(path.c_str());
+    // As RemoveDirectoryA: a folder that is not there was not removed.
+    return platform::GetAttributes(path.c_str()).exists && platform::RemoveTree(path.c_str());
 }

@@ -1,18 +1,38 @@
 // Putting files into the installation so that an interrupted run never leaves
-// a truncated one: each file is written beside its target and renamed over it.
+// a truncated one and nothing unchecked arrives: each file is copied into a
+// staging file beside its target, checked there, and renamed over it.
 #pragma once
+
+#include "engine/update_item.h"
 
 #include <string>
 
-// Copies `source` to `target` through "<target>.lksnew", replacing the target
-// in one rename; a read-only target is replaced all the same. The folders
-// above the target are created first. False, with the target untouched, when
-// any step fails.
-bool InstallFile(const std::string& source, const std::string& target);
+// How InstallFile checks what it staged.
+enum class StagedCheck {
+    None,     // the update list itself
+    File,     // the entry's file: its bytes against the entry's checksums
+    Archive,  // the entry's archive (a mirror): the file it holds, inflated
+};
 
-// Deletes a folder with everything in it, read-only files included. True when
-// the folder itself could be removed.
+// Copies `source` to `target` through a staging file in the target's folder
+// (StagingPathFor), replacing the target in one rename; a read-only target is
+// replaced all the same, and the new file keeps the source's read-only
+// attribute and last-write time. The source is never read through a link.
+// With a check other than None, the staged bytes are checked against `item`
+// before the rename. The folders above the target are created first ("/"
+// separates them as "\" does). False, with the target untouched and no
+// staging file left, when any step fails.
+bool InstallFile(const std::string& source, const std::string& target,
+                 StagedCheck check = StagedCheck::None, const UpdateItem* item = nullptr);
+
+// The staging file of `target`: a short name of this program's own pattern
+// in the same folder, derived from the target's name, never longer than the
+// path buffers allow where the target fits. Empty when none fits.
+std::string StagingPathFor(const std::string& target);
+
+// Deletes a folder with everything in it, read-only files included, never
+// following a link. True when the folder itself could be removed.
 bool DeleteDirectory(const std::string& path);
 
-// Removes a file even when it is read-only; true when it is gone.
+// Removes a file (or a link, as a link) even when it is read-only; true when it is gone.
 bool RemoveFileForced(const std::string& path);

@@ -1,11 +1,14 @@
 #include "engine/update_planning.h"
 
 #include "engine/code_list.h"
+#include "engine/entry_path.h"
 #include "engine/file_checksum.h"
+#include "engine/item_digest.h"
 #include "engine/line_reader.h"
 #include "engine/update_texts.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "sys/archive_entry.h"
 
 #include <string>
 #include <string_view>
@@ -23,7 +26,24 @@ bool ChecksumsAgree(const std::string& installed, const std::string& fresh) {
 }  // namespace
 
 bool IsFileFetched(UpdateItem item, CUpdateRun& run) {
+    // Nothing outside the temporary folder is ever opened for a list entry.
+    if (!IsSafeEntryPath(item.path)) {
+        return false;
+    }
     std::string path = platform::ReplaceChar(run.m_strTempDir + item.path, '/', '\\');
+    if (run.m_nUpdateMode == UPDATE_MODE_SERVER) {
+        // A mirror keeps archives: only the item's archive, holding the file
+        // with the listed checksum, counts. An unpacked file left by a client
+        // run never stands in for one.
+        CItemDigest digest;
+        bool read = ReadArchiveEntry((path + ".zip").c_str(), EntryFileName(item.path),
+                                     [&](const void* data, size_t size) {
+                                         digest.Update(data, size);
+                                         return true;
+                                     },
+                                     nullptr);
+        return read && HasFullChecksum(item) && digest.FinalMd5() == item.checksum;
+    }
     {
         platform::File probe;
         if (!probe.Open(path.c_str(), platform::File::Mode::ReadDenyWrite)) {

@@ -7,6 +7,7 @@
 #include "engine/update_display.h"
 #include "engine/update_item.h"
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -31,6 +32,11 @@ public:
     // those it found fetched earlier, the worker those it fetched and checked.
     std::vector<size_t> m_arrCodeIndexOfDownload;  // m_arrCodeList index of m_arrDownload[k]
     std::vector<bool> m_arrInstallable;            // parallel to m_arrCodeList
+
+    // Set by the worker once its last download has returned, before any
+    // closing text: a download notification still on its way is then not
+    // shown, so the worker's closing text is the last one.
+    std::atomic<bool> m_bDownloadsEnded{false};
 
     IUpdateDisplay& Display() { return *m_pDisplay; }
 

@@ -3,51 +3,64 @@
 #include "engine/entry_path.h"
 #include "engine/file_checksum.h"
 #include "engine/file_install.h"
+#include "engine/item_digest.h"
 #include "engine/update_planning.h"
 #include "engine/update_texts.h"
 #include "net/http_downloader.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
 #include "platform/thread.h"
+#include "sys/archive_entry.h"
 #include "sys/office_closer.h"
 #include "sys/unzipper.h"
 
-#include <cctype>
-
 namespace {
 
-// A checksum the list gives in full: 32 hexadecimal digits.
-bool IsWellFormedChecksum(const std::string& checksum) {
-    if (checksum.size() != 32) {
-        return false;
-    }
-    for (char c : checksum) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) {
-            return false;
-        }
-    }
-    return true;
-}
+constexpr char kListName[] = "codelist.txt";
 
 // An unpacked file matches its entry's checksum (either letter case), or the
 // entry gives none to check against.
-bool MatchesListedChecksum(const std::string& file, const std::string& checksum) {
-    if (!IsWellFormedChecksum(checksum)) {
+bool MatchesListedChecksum(const std::string& file, const UpdateItem& item) {
+    if (!HasFullChecksum(item)) {
         return true;
     }
     try {
-        return platform::UpperLatin(GetFileMD5(file)) == platform::UpperLatin(checksum);
+        return platform::UpperLatin(GetFileMD5(file)) == platform::UpperLatin(item.checksum);
     } catch (const CFileException&) {
         return false;
     }
+}
+
+// A fetched archive holds the entry's file with the listed checksum.
+bool ArchiveMatchesItem(const std::string& archive, const UpdateItem& item) {
+    CItemDigest digest;
+    bool whole = ReadArchiveEntry(
+        archive.c_str(), EntryFileName(item.path),
+        [&](const void* data, size_t size) {
+            digest.Update(data, size);
+            return true;
+        },
+        nullptr);
+    return whole && DigestMatchesItem(digest, item);
 }
 
 std::string TempPathOf(const CUpdateRun& run, const UpdateItem& item) {
     return platform::ReplaceChar(run.m_strTempDir + item.path, '/', '\\');
 }
 
-// Downloads every planned item and, in client mode, unpacks and checks it.
-// True when every item arrived whole.
+std::string InstallPathOf(const CUpdateRun& run, const UpdateItem& item) {
+    return platform::ReplaceChar(run.m_strInstallPath + item.path, '/', '\\');
+}
+
+// Shows the text that ends the run. Download notifications still on their
+// way are dropped from here on, so that this text is the last one.
+void ShowClosingText(CUpdateRun& run, const char* text) {
+    run.m_bDownloadsEnded = true;
+    run.Display().SetStatusText(text);
+}
+
+// Downloads every planned item and, in client mode, unpacks and checks it;
+// in server mode checks the archive. True when every item arrived whole.
 bool DownloadItems(CUpdateRun& run) {
     IUpdateDisplay& display = run.Display();
     int count = static_cast<int>(run.m_arrDownload.size());
@@ -64,8 +77,7 @@ bool DownloadItems(CUpdateRun& run) {
             continue;
         }
         std::string serverPath = run.m_strVersion + item.path + ".zip";
-        std::string localPath =
-            platform::ReplaceChar(run.m_strTempDir + item.path + ".zip", '/', '\\');
+        std::string localPath = TempPathOf(run, item) + ".zip";
         display.SetRowStatus(row, kTextConnecting);
         if (!g_downloader.DownloadFile(localPath.c_str(), serverPath.c_str())) {
             display.SetRowStatus(row, kTextFailed);
@@ -80,7 +92,7 @@ bool DownloadItems(CUpdateRun& run) {
             // survive the new one.
             RemoveFileForced(unpacked);
             if (UnzipArchive(localPath.c_str(), folder.c_str(), false) &&
-                MatchesListedChecksum(unpacked, item.checksum)) {
+                MatchesListedChecksum(unpacked, item)) {
                 platform::RemoveFile(localPath.c_str());
                 display.SetRowStatus(row, kTextDone);
                 run.m_arrInstallable[codeIndex] = true;
@@ -89,19 +101,26 @@ bool DownloadItems(CUpdateRun& run) {
                 display.SetRowStatus(row, kTextUnpackFailed);
                 error = true;
             }
-        } else {
+        } else if (ArchiveMatchesItem(localPath, item)) {
             run.m_arrInstallable[codeIndex] = true;
+        } else {
+            // Not what the list names: never mirrored, fetched again next time.
+            RemoveFileForced(localPath);
+            display.SetRowStatus(row, kTextFailed);
+            error = true;
         }
         display.SetBarPos(ProgressBar::Total, row);
     }
     return !error;
 }
 
-// Installs what this run may install, then the new list, last. True when
-// every file is in place.
+// Installs every file this run planned to install, checked where it lands,
+// then the new list, last. True only when every one of them is in place.
 bool InstallItems(CUpdateRun& run) {
     IUpdateDisplay& display = run.Display();
     bool server = run.m_nUpdateMode == UPDATE_MODE_SERVER;
+    std::string suffix = server ? ".zip" : "";
+    StagedCheck check = server ? StagedCheck::Archive : StagedCheck::File;
     int count = static_cast<int>(run.m_arrCodeList.size());
     display.SetBarRange32(ProgressBar::Current, count);
     display.SetStatusText(kTextCopying);
@@ -110,11 +129,12 @@ bool InstallItems(CUpdateRun& run) {
         size_t index = static_cast<size_t>(k);
         const UpdateItem& item = run.m_arrCodeList[index];
         // Only files fetched and checked for this list: a stale file of an
-        // older run never overwrites a current one.
-        if (run.m_arrInstallable[index] && IsSafeEntryPath(item.path)) {
-            std::string suffix = server ? ".zip" : "";
-            ok = InstallFile(run.m_strTempDir + "\\" + item.path + suffix,
-                             run.m_strInstallPath + "\\" + item.path + suffix) &&
+        // older run never overwrites a current one. Each planned file must
+        // arrive: one that cannot is an error, never skipped.
+        if (run.m_arrInstallable[index]) {
+            ok = IsSafeEntryPath(item.path) &&
+                 InstallFile(TempPathOf(run, item) + suffix, InstallPathOf(run, item) + suffix,
+                             check, &item) &&
                  ok;
         }
         display.SetBarPos(ProgressBar::Current, k);
@@ -122,27 +142,37 @@ bool InstallItems(CUpdateRun& run) {
     if (!ok) {
         return false;
     }
-    if (server && !InstallFile(run.m_strTempDir + "\\codelist.txt.zip",
-                               run.m_strInstallPath + "\\codelist.txt.zip")) {
+    std::string fromList = run.m_strTempDir + "\\" + kListName;
+    std::string toList = run.m_strInstallPath + "\\" + kListName;
+    if (server && !InstallFile(fromList + ".zip", toList + ".zip")) {
         return false;
     }
     // The record of what is installed comes last: it never claims files that
     // are not there.
-    return InstallFile(run.m_strTempDir + "\\codelist.txt",
-                       run.m_strInstallPath + "\\codelist.txt");
+    return InstallFile(fromList, toList);
 }
 
 }  // namespace
 
 bool FetchCodeList(CUpdateRun& run) {
-    std::string local = run.m_strTempDir + "\\codelist.txt.zip";
-    std::string server = run.m_strVersion + "/codelist.txt.zip";
+    std::string local = run.m_strTempDir + "\\" + kListName + ".zip";
+    std::string server = run.m_strVersion + "/" + kListName + ".zip";
     if (!g_downloader.DownloadFile(local.c_str(), server.c_str())) {
         return false;
     }
     // A list left by an earlier run must not stand in for a missing one.
-    RemoveFileForced(run.m_strTempDir + "\\codelist.txt");
-    return UnzipArchive(local.c_str(), run.m_strTempDir.c_str(), false);
+    RemoveFileForced(run.m_strTempDir + "\\" + kListName);
+    UnzipReport report;
+    if (!UnzipArchive(local.c_str(), run.m_strTempDir.c_str(), false, &report)) {
+        return false;
+    }
+    // A list that did not unpack whole is damaged, not missing: nothing of it counts.
+    for (const std::string& name : report.failedEntries) {
+        if (name == kListName) {
+            return false;
+        }
+    }
+    return true;
 }
 
 UpdateOutcome RunUpdate(CUpdateRun& run, const AskOkCancel& ask) {
@@ -151,34 +181,38 @@ UpdateOutcome RunUpdate(CUpdateRun& run, const AskOkCancel& ask) {
     display.SetWizardButtons(PSWIZB_NONE);
     g_downloader.Init(run.m_strHost.c_str(), run.m_nPort, display.NotifyTarget());
 
-    if (!FetchCodeList(run)) {
-        display.SetStatusText(kTextListNotFound);
+    // Files fetched earlier count only from a folder no one else could change.
+    platform::CreateParentFolders(run.m_strTempDir);
+    if (!platform::MakePrivateFolder(run.m_strTempDir.c_str()) || !FetchCodeList(run)) {
+        ShowClosingText(run, kTextListNotFound);
         return UpdateOutcome::ListNotFound;
     }
     if (!BuildDownloadList(run)) {
-        display.SetStatusText(kTextAlreadyNewest);
+        ShowClosingText(run, kTextAlreadyNewest);
         display.SetWizardButtons(PSWIZB_NEXT_BUTTON);
         return UpdateOutcome::NothingToUpdate;
     }
-    if (!DownloadItems(run)) {
-        display.SetStatusText(kTextErrors);
+    bool downloaded = DownloadItems(run);
+    run.m_bDownloadsEnded = true;
+    if (!downloaded) {
+        ShowClosingText(run, kTextErrors);
         return UpdateOutcome::DownloadErrors;
     }
     if (!EnsureOfficeClosed(run.m_strInstallPath, ask)) {
-        display.SetStatusText(kTextCancelled);
+        ShowClosingText(run, kTextCancelled);
         run.m_bUpdated = false;
         display.SetWizardButtons(PSWIZB_NEXT_BUTTON);
         return UpdateOutcome::Cancelled;
     }
     if (!InstallItems(run)) {
         // The temporary folder stays: the next run installs from it.
-        display.SetStatusText(kTextErrors);
+        ShowClosingText(run, kTextErrors);
         return UpdateOutcome::InstallFailed;
     }
     display.FillBar(ProgressBar::Current);
     display.FillBar(ProgressBar::Total);
     DeleteDirectory(run.m_strTempDir);
-    display.SetStatusText(kTextCompleted);
+    ShowClosingText(run, kTextCompleted);
     run.m_bUpdated = true;
     display.SetWizardButtons(PSWIZB_NEXT_BUTTON);
     return UpdateOutcome::Completed;

@@ -56,7 +56,7 @@ bool CMyPropertyPage2::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT
     if (message != WM_DOWNLOAD_EVENT) {
         return false;
     }
-    ShowDownloadEvent(*this, wParam, lParam);
+    ShowDownloadEventOfRun(*this, wParam, lParam);
     return true;
 }
 

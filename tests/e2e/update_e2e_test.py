@@ -58,7 +58,7 @@ class StopInCopy(gdb.Breakpoint):
     def stop(self):
         # Any bytes: names are GBK.
         source = gdb.parse_and_eval('(const char*)FIRST_ARGUMENT').string('latin-1')
-        if source.endswith('.lksnew'):
+        if os.path.basename(source).startswith('~lks'):
             self.hits += 1
         return self.hits == 2
 
@@ -130,6 +130,11 @@ def chown_tree(root, user):
             os.chown(os.path.join(dirpath, name), entry.pw_uid, entry.pw_gid)
 
 
+def forward_slashes(listing):
+    """A list written with "/" between folders (GBK-aware: 0x5C may be a second byte)."""
+    return listing.decode('gbk').replace('\\', '/').encode('gbk')
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(('127.0.0.1', 0))
@@ -175,6 +180,7 @@ class UpdateTest(unittest.TestCase):
                 except ProcessLookupError:
                     break
                 time.sleep(0.05)
+            self.nginx_pid = None
 
     def publish(self, files, name, server=None, read_only=()):
         release = os.path.join(self.dir, name)
@@ -328,6 +334,42 @@ class UpdateTest(unittest.TestCase):
         if proc.stdout:
             proc.stdout.close()
 
+
+    def serve_list(self, listing, release, members=None):
+        """Serves `listing` as the version's list, zipped; `members` (name ->
+        bytes, stored uncompressed) replaces the archive's content."""
+        folder = os.path.join(self.server, 'V')
+        with open(os.path.join(folder, 'codelist.txt'), 'wb') as f:
+            f.write(listing)
+        with zipfile.ZipFile(os.path.join(folder, 'codelist.txt.zip'), 'w') as z:
+            for name, data in (members if members is not None else {'codelist.txt': listing}).items():
+                z.writestr(name, data)
+        self.lists[release] = listing
+
+    def hold_suite(self):
+        """A running program of the suite, so that a run asks to close it; returns a stopper."""
+        program_dir = os.path.join(self.install, 'program')
+        if ARGS.wine:
+            suite = os.path.join(program_dir, 'lksuite.exe')
+            shutil.copy(ARGS.holder, suite)
+            holder = self.start_holder(program_path(suite))
+        else:
+            suite = os.path.join(program_dir, 'lksuite')
+            shutil.copy('/bin/sleep', suite)  # harmless and long-running; only its path matters
+            holder = self.start_holder(suite, '3600')
+
+        def stop():
+            self.stop_holder(holder)
+            os.remove(suite)
+        return stop
+
+    def expect_closing_text(self, result, text):
+        """The run's last status line is its closing text: no download notice comes after it."""
+        lines = output_of(result).splitlines()
+        shown = [line[2:] for line in lines if line.startswith('* ')]
+        self.assertTrue(shown, output_of(result))
+        self.assertEqual(shown[-1], text, output_of(result))
+
     # -- the tests ---------------------------------------------------------
 
     def test_client_update_then_nothing_to_do(self):
@@ -458,13 +500,14 @@ class UpdateTest(unittest.TestCase):
 
         tree = read_tree(self.install)
         self.assertEqual(tree.pop(b'codelist.txt'), self.lists['rel1'], 'killed before the list')
-        staged = {name[:-len(b'.lksnew')]: tree.pop(name)
-                  for name in list(tree) if name.endswith(b'.lksnew')}
+        # Staged beside its target under the updater's own short name.
+        staged = [tree.pop(name) for name in list(tree)
+                  if os.path.basename(name).startswith(b'~lks')]
         new = {name for name in CHANGED if tree.get(stored_name(name)) == REL2[name]}
         self.assertEqual(new, {CHANGED[0]}, 'killed with one file replaced')
         self.expect_whole_files(tree)
-        self.assertEqual(digests(staged), digests({CHANGED[1]: REL2[CHANGED[1]]}),
-                         'the staged file is whole')
+        self.assertEqual([hashlib.md5(data).hexdigest() for data in staged],
+                         [hashlib.md5(REL2[CHANGED[1]]).hexdigest()], 'the staged file is whole')
 
         mark = self.log_mark()
         self.expect_update(0)
@@ -518,6 +561,104 @@ class UpdateTest(unittest.TestCase):
         self.expect_update(4)
         self.expect_installed(REL1, 'rel1')
         self.assertFalse(os.path.exists(os.path.join(self.dir, 'escape.txt')))
+
+    def test_forward_slash_list_updates_and_makes_new_folders(self):
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        self.serve_list(forward_slashes(self.lists['rel2']), 'rel2')
+        self.serve()
+        mark = self.log_mark()
+        self.expect_update(0)
+        self.expect_installed(REL2, 'rel2')
+        requested = self.requested_since(mark)
+        # The installed list spells its paths with "\\": no entry is current.
+        self.assertEqual(len(requested), 1 + len(REL2), requested)
+        # Asked for as the list writes them.
+        for path in (b'/V/program/lkcore.dll.zip', b'/V/templates/letters/letter.lkt.zip'):
+            self.assertIn(path, requested)
+
+    def test_forward_slash_list_installs_what_an_earlier_run_fetched(self):
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        self.serve_list(forward_slashes(self.lists['rel2']), 'rel2')
+        self.serve()
+        stop_suite = self.hold_suite()
+        self.expect_update(5, '--answer', 'cancel')
+        stop_suite()
+        mark = self.log_mark()
+        result = self.expect_update(0)
+        self.expect_closing_text(result, '完成更新,单击下一步退出更新系统.')
+        self.expect_installed(REL2, 'rel2')
+        self.assertEqual(self.requested_since(mark), [LIST_REQUEST], 'installed from the kept folder')
+
+    def test_server_mode_after_an_unfinished_client_run_mirrors_everything(self):
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        self.serve()
+        stop_suite = self.hold_suite()
+        self.expect_update(5, '--answer', 'cancel')  # leaves unpacked files in the temporary folder
+        stop_suite()
+        mirror = os.path.join(self.dir, 'mirror', 'V')
+        os.makedirs(mirror)
+        served = read_tree(os.path.join(self.server, 'V'))
+        for run in range(2):
+            result = self.update('--mode', 'server', install=mirror)
+            self.assertEqual(result.returncode, 0, f'run {run + 1}: ' + output_of(result))
+            self.assertEqual(digests(read_tree(mirror)), digests(stored(served)), f'run {run + 1}')
+
+    def test_damaged_or_empty_list_archives(self):
+        # (members of codelist.txt.zip, exit status, closing text)
+        def crc_broken(listing):
+            return {'codelist.txt': listing}  # stored, then one byte of its data changed below
+        cases = {
+            'crc mismatch': (crc_broken, 3, '找不到更新列表。'),
+            'zero-byte list': (lambda listing: {'codelist.txt': b''}, 0, '当前版本已经是最新的版本.'),
+            'no list in it': (lambda listing: {'readme.txt': b'x'}, 0, '当前版本已经是最新的版本.'),
+        }
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        self.serve()
+        listing = self.lists['rel2']
+        archive = os.path.join(self.server, 'V', 'codelist.txt.zip')
+        for name, (members, status, text) in cases.items():
+            with self.subTest(name):
+                self.serve_list(listing, 'rel2', members(listing))
+                if members is crc_broken:
+                    with open(archive, 'rb') as f:
+                        data = bytearray(f.read())
+                    at = data.find(listing[:40])
+                    self.assertGreater(at, 0)
+                    data[at] ^= 0x01
+                    with open(archive, 'wb') as f:
+                        f.write(data)
+                result = self.expect_update(status)
+                self.expect_closing_text(result, text)
+                self.expect_installed(REL1, 'rel1')
+
+    def test_closing_text_is_the_last_status_line(self):
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        self.serve()
+        self.expect_closing_text(self.expect_update(0), '完成更新,单击下一步退出更新系统.')
+        self.expect_closing_text(self.expect_update(0), '当前版本已经是最新的版本.')
+        self.publish(REL1, 'rel1b')
+        os.remove(os.path.join(self.server, 'V', 'program', 'lkcore.dll.zip'))
+        self.expect_closing_text(self.expect_update(4), '有错误,请重新运行本更新程序.')
+        self.stop_nginx()
+        self.expect_closing_text(self.expect_update(3), '找不到更新列表。')
+
+    def test_target_path_of_255_bytes_is_installed(self):
+        self.temp = os.path.join(self.dir, 't')  # its archive path must fit the download buffer
+        self.install_release1()
+        # The installation folder plus the list path: 255 bytes as the updater forms them.
+        room = 255 - len(program_path(self.install).encode()) - len('\\long\\')
+        name = b'long/' + b'n' * (room - 4) + b'.dat'
+        self.assertEqual(len(program_path(self.install).encode()) + 1 + len(name), 255)
+        files = {**REL2, name: b'at the limit'}
+        self.publish(files, 'rel2')
+        self.serve()
+        self.expect_update(0)
+        self.expect_installed(files, 'rel2')
 
     def test_server_mode_mirror_then_client_from_the_mirror(self):
         self.install_release1()

@@ -1,5 +1,7 @@
-#include "engine/entry_path.h"
 #include "engine/file_install.h"
+
+#include "engine/md5.h"
+#include "platform/codepage.h"
 
 #include "platform/fs.h"
 #include "support/temp_dir.h"
@@ -10,33 +12,13 @@
 
 namespace {
 
-TEST(EntryPathTest, OnlyPathsBelowTheRootAreSafe) {
-    struct Case {
-        const char* path;
-        bool safe;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"\\program\\a.dll", true},   {"\\a.dll", true},           {"\\sub/dir/a.dll", true},
-        {"\\..\\a.dll", false},       {"\\x\\..\\..\\a", false},    {"\\x/../a", false},
-        {"\\x\\..", false},           {"program\\a.dll", false},    {"", false},
-        {"\\", false},                {"\\\\server\\share\\a", false}, {"\\/server/a", false},
-        {"\\c:\\windows\\a", false},  {"\\a:stream", false},        {"/etc/passwd", false},
-        {"\\..dll\\a", true},         {"\\a..\\b", true},           {"\\\x81\x5C..\\a", true},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        EXPECT_EQ(IsSafeEntryPath(c.path), c.safe) << c.path;
-    }
-}
-
 TEST(FileInstallTest, ReplacesTheTargetWholeAndCreatesFolders) {
     testsupport::TempDir dir;
     ASSERT_TRUE(testsupport::WriteFileBytes(dir / "new.dll", "new content"));
     std::string target = dir / "inst\\sub\\deeper\\a.dll";
     ASSERT_TRUE(InstallFile(dir / "new.dll", target));
     EXPECT_EQ(testsupport::ReadFileBytes(target), "new content");
-    EXPECT_FALSE(testsupport::FileExists(target + ".lksnew"));
+    EXPECT_FALSE(testsupport::FileExists(StagingPathFor(target)));
 
     ASSERT_TRUE(testsupport::WriteFileBytes(dir / "newer.dll", "newer"));
     ASSERT_TRUE(InstallFile(dir / "newer.dll", target));
@@ -61,7 +43,7 @@ TEST(FileInstallTest, MissingSourceLeavesTheTargetAlone) {
     ASSERT_TRUE(testsupport::WriteFileBytes(target, "installed"));
     EXPECT_FALSE(InstallFile(dir / "missing.dll", target));
     EXPECT_EQ(testsupport::ReadFileBytes(target), "installed");
-    EXPECT_FALSE(testsupport::FileExists(target + ".lksnew"));
+    EXPECT_FALSE(testsupport::FileExists(StagingPathFor(target)));
 }
 
 TEST(FileInstallTest, DeleteDirectoryRemovesReadOnlyFilesAndDeepTrees) {
@@ -78,6 +60,71 @@ TEST(FileInstallTest, DeleteDirectoryRemovesReadOnlyFilesAndDeepTrees) {
     EXPECT_TRUE(DeleteDirectory(root));
     EXPECT_FALSE(testsupport::FolderExists(root));
     EXPECT_FALSE(DeleteDirectory(root));
+}
+
+}  // namespace
+
+namespace {
+
+UpdateItem ItemWithMd5(const std::string& path, const std::string& content) {
+    CMD5 md5;
+    md5.Update(content.data(), content.size());
+    UpdateItem item;
+    item.path = path;
+    item.checksum = platform::UpperLatin(DigestToHex(md5.Final()));
+    return item;
+}
+
+TEST(FileInstallTest, StagedBytesAreCheckedBeforeTheRename) {
+    testsupport::TempDir dir;
+    std::string target = dir / "a.dll";
+    ASSERT_TRUE(testsupport::WriteFileBytes(target, "installed"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(dir / "fetched.dll", "swapped by someone"));
+    UpdateItem item = ItemWithMd5("\\a.dll", "what the list names");
+    EXPECT_FALSE(InstallFile(dir / "fetched.dll", target, StagedCheck::File, &item));
+    EXPECT_EQ(testsupport::ReadFileBytes(target), "installed");
+    EXPECT_FALSE(testsupport::FileExists(StagingPathFor(target)));
+
+    ASSERT_TRUE(testsupport::WriteFileBytes(dir / "fetched.dll", "what the list names"));
+    EXPECT_TRUE(InstallFile(dir / "fetched.dll", target, StagedCheck::File, &item));
+    EXPECT_EQ(testsupport::ReadFileBytes(target), "what the list names");
+}
+
+TEST(FileInstallTest, AStagingFileLeftByAnEarlierRunIsReplaced) {
+    testsupport::TempDir dir;
+    std::string target = dir / "a.dll";
+    std::string staging = StagingPathFor(target);
+    ASSERT_TRUE(testsupport::WriteFileBytes(staging, "half of an old run"));
+    ASSERT_TRUE(platform::SetDosAttributes(staging.c_str(), platform::kAttrReadOnly));
+    ASSERT_TRUE(testsupport::WriteFileBytes(dir / "new.dll", "new"));
+    ASSERT_TRUE(InstallFile(dir / "new.dll", target));
+    EXPECT_EQ(testsupport::ReadFileBytes(target), "new");
+    EXPECT_FALSE(testsupport::FileExists(staging));
+}
+
+TEST(StagingPathTest, FitsWhereverItsTargetFits) {
+    const std::string folder = "c:\\suite\\program\\";
+    struct Case {
+        size_t targetLength;  // the whole target path, without the NUL
+        bool fits;
+    };
+    const Case cases[] = {{40, true}, {200, true}, {255, true}, {258, true}, {259, true}};
+    for (const Case& c : cases) {
+        std::string target = folder + std::string(c.targetLength - folder.size(), 'n');
+        std::string staging = StagingPathFor(target);
+        EXPECT_EQ(!staging.empty(), c.fits) << c.targetLength;
+        if (!staging.empty()) {
+            EXPECT_LE(staging.size(), platform::kMaxPath - 1) << c.targetLength;
+            EXPECT_EQ(staging.compare(0, folder.size(), folder), 0) << "same folder";
+            EXPECT_NE(staging, target);
+            EXPECT_EQ(staging, StagingPathFor(target)) << "the same name in every run";
+        }
+    }
+    EXPECT_NE(StagingPathFor(folder + "a.dll"), StagingPathFor(folder + "b.dll"));
+    // A one-letter name at the very limit leaves room for no other name.
+    std::string deep = folder + std::string(257 - folder.size(), 'd') + "\\x";
+    ASSERT_EQ(deep.size(), 259u);
+    EXPECT_EQ(StagingPathFor(deep), "");
 }
 
 }  // namespace

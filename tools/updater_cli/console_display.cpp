@@ -1,5 +1,6 @@
 #include "console_display.h"
 
+#include "engine/download_view.h"
 #include "engine/update_texts.h"
 #include "platform/console_text.h"
 
@@ -81,8 +82,13 @@ void CStageTimes::Print(FILE* out) {
             m_downloads, m_lateDone);
 }
 
+void CConsoleDisplay::ShowDownloadEvent(CUpdateRun& run, uintptr_t code, intptr_t value) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    ShowDownloadEventOfRun(run, code, value);
+}
+
 void CConsoleDisplay::SetStageTimes(CStageTimes* times) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_times = times;
 }
 
@@ -94,7 +100,7 @@ void CConsoleDisplay::Print(const std::string& line) {
 }
 
 void CConsoleDisplay::SetStatusText(const std::string& text) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_times) {
         m_times->OnStatus(text);
     }
@@ -103,13 +109,13 @@ void CConsoleDisplay::SetStatusText(const std::string& text) {
 
 void CConsoleDisplay::AppendFileRow(const std::string& fileName, int size,
                                     const std::string& status) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_rowNames.push_back(fileName);
     Print("  " + fileName + "  " + std::to_string(size) + "  " + status);
 }
 
 void CConsoleDisplay::SetRowStatus(int row, const std::string& status) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_times) {
         m_times->OnRowStatus(status);
     }
@@ -119,22 +125,22 @@ void CConsoleDisplay::SetRowStatus(int row, const std::string& status) {
 }
 
 void CConsoleDisplay::SetBarRange16(ProgressBar bar, int upper) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_upper[Index(bar)] = upper & 0xFFFF;
 }
 
 void CConsoleDisplay::SetBarRange32(ProgressBar bar, int upper) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_upper[Index(bar)] = upper;
 }
 
 void CConsoleDisplay::SetBarPos(ProgressBar bar, int pos) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_pos[Index(bar)] = pos;
 }
 
 void CConsoleDisplay::FillBar(ProgressBar bar) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_times) {
         m_times->OnFillBar();
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/update_display.h"
+#include "engine/update_run.h"
 #include "platform/notification_receiver.h"
 
 #include <chrono>
@@ -63,13 +64,17 @@ public:
     platform::NotifyTarget NotifyTarget() override { return m_notifications.target(); }
 
     platform::NotificationReceiver& notifications() { return m_notifications; }
+    // A download notification of `run`, unless the run's downloads have
+    // ended: decided and printed in one step with respect to the worker's
+    // lines, so no notification is printed after the closing text.
+    void ShowDownloadEvent(CUpdateRun& run, uintptr_t code, intptr_t value);
     // Times the stages from now on (null: no more).
     void SetStageTimes(CStageTimes* times);
 
 private:
     void Print(const std::string& line);
 
-    std::mutex m_mutex;
+    std::recursive_mutex m_mutex;
     std::vector<std::string> m_rowNames;
     int m_upper[2] = {100, 100};
     int m_pos[2] = {0, 0};

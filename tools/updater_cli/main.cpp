@@ -110,14 +110,10 @@ int main(int argc, char** argv) {
     platform::Notification n;
     while (!finished) {
         if (display.notifications().Next(&n, kPollMs)) {
-            ShowDownloadEvent(display, n.wParam, n.lParam);
+            display.ShowDownloadEvent(run, n.wParam, n.lParam);
         }
     }
     worker.join();
-    // The last notifications of a download may follow the worker's end.
-    while (display.notifications().Next(&n, 0)) {
-        ShowDownloadEvent(display, n.wParam, n.lParam);
-    }
     if (options.timings) {
         display.SetStageTimes(nullptr);
         times.Print(stderr);
