@@ -280,7 +280,7 @@ bool RemoveEntry(const std::string& path, DWORD attributes, int depth) {
     // Held without delete sharing while its content goes: it cannot be
     // renamed or replaced by a link meanwhile, so the walk stays inside it.
     UniqueFileHandle folder(CreateFileA(
-        path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE,
+        path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
@@ -297,15 +297,10 @@ bool RemoveEntry(const std::string& path, DWORD attributes, int depth) {
         basic.FileAttributes = FILE_ATTRIBUTE_DIRECTORY;
         SetFileInformationByHandle(folder.get(), FileBasicInfo, &basic, sizeof basic);
     }
-    // Deleted through the held handle: the folder removed is the one walked.
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    bool marked = SetFileInformationByHandle(folder.get(), FileDispositionInfo, &disposition,
-                                             sizeof disposition) != FALSE;
+    // Let go only now; a link put in its place meanwhile is removed as a
+    // link by RemoveDirectoryA, never followed.
     folder.reset();
-    if (!marked) {
-        marked = RemoveDirectoryA(path.c_str()) != FALSE;
-    }
-    return marked && ok && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    return RemoveDirectoryA(path.c_str()) != FALSE && ok;
 }
 
 // The running user's SID as text ("S-1-5-21-..."), empty when unknown.

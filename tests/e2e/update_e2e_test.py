@@ -26,6 +26,7 @@ ARGS = None
 SCRIPTS = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..', 'scripts'))
 WINE_RUN = os.path.join(SCRIPTS, 'wine-run')
 AS_TEST_USER = os.path.join(SCRIPTS, 'as-test-user')
+ATTACKER = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'attacker.py')
 TEST_USER = 'lkstest'
 GBK_NAME = b'\x81\x5c.txt'  # one GBK character whose second byte is 0x5C
 LIST_REQUEST = b'/V/codelist.txt.zip'
@@ -363,6 +364,38 @@ class UpdateTest(unittest.TestCase):
             os.remove(suite)
         return stop
 
+    def shared_temp(self):
+        """The temporary folder in a folder every user may write, as /var/tmp is."""
+        shared = os.path.join(self.dir, 'shared')
+        os.mkdir(shared)
+        os.chmod(shared, 0o1777)
+        self.temp = os.path.join(shared, 'lksupdate')
+        return shared
+
+    def start_attacker(self, *args):
+        """Another user at work (attacker.py) until the test ends it."""
+        proc = subprocess.Popen([AS_TEST_USER, '/usr/bin/python3', ATTACKER, *args, '120'],
+                                stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.addCleanup(self.stop_attacker, proc)
+        self.assertEqual(proc.stdout.readline(), b'ready\n', 'the attacker did not get ready')
+        return proc
+
+    def stop_attacker(self, proc):
+        if proc.poll() is None:
+            proc.stdin.close()
+            proc.wait(timeout=60)
+        proc.stdout.close()
+
+    def make_outside(self):
+        """Files of nobody's update, which no attack may change."""
+        outside = os.path.join(self.dir, 'outside')
+        write_tree(outside, {b'victim.txt': b'victim', b'victim.zip': b'victim zip',
+                             b'lkcore.dll': b'not the suite\'s'})
+        os.chmod(outside, 0o777)
+        with open(os.path.join(self.dir, 'x'), 'wb') as f:
+            f.write(b'x')  # where the climbing name points
+        return outside, read_tree(outside)
+
     def expect_closing_text(self, result, text):
         """The run's last status line is its closing text: no download notice comes after it."""
         lines = output_of(result).splitlines()
@@ -552,15 +585,19 @@ class UpdateTest(unittest.TestCase):
     def test_unsafe_list_path_is_never_requested(self):
         self.install_release1()
         self.publish(REL2, 'rel2')
-        listing = os.path.join(self.server, 'V', 'codelist.txt')
-        with open(listing, 'ab') as f:
-            f.write(b'<FN\\..\\..\\escape.txt><MD0123456789ABCDEF0123456789ABCDEF><SZ1><ZZ0>\r\n')
-        with zipfile.ZipFile(os.path.join(self.server, 'V', 'codelist.txt.zip'), 'w') as z:
-            z.write(listing, 'codelist.txt')
+        md = b'<MD0123456789ABCDEF0123456789ABCDEF><SZ1><ZZ0>\r\n'
+        unsafe = [b'\\..\\..\\escape.txt', b'\\a\rb.txt', b'\\tab\t.txt', b'\\del\x7f.txt']
+        if ARGS.wine:
+            unsafe += [b'\\program\\nul.txt', b'\\com1', b'\\dot.']
+        listing = self.lists['rel2'] + b''.join(b'<FN' + path + b'>' + md for path in unsafe)
+        self.serve_list(listing, 'rel2x')
         self.serve()
+        mark = self.log_mark()
         self.expect_update(4)
         self.expect_installed(REL1, 'rel1')
         self.assertFalse(os.path.exists(os.path.join(self.dir, 'escape.txt')))
+        requested = self.requested_since(mark)
+        self.assertEqual(len(requested), 1 + len(CHANGED), requested)  # the list and the safe archives
 
     def test_forward_slash_list_updates_and_makes_new_folders(self):
         self.install_release1()
@@ -659,6 +696,44 @@ class UpdateTest(unittest.TestCase):
         self.serve()
         self.expect_update(0)
         self.expect_installed(files, 'rel2')
+
+    def test_another_users_temporary_folder_and_its_links_are_never_used(self):
+        if ARGS.wine:
+            self.skipTest('natively only: under Wine every program runs as one user')
+        self.shared_temp()
+        outside, before = self.make_outside()
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        self.serve()
+        attacker = self.start_attacker('folder', self.temp, outside)
+        self.expect_update(0)
+        self.stop_attacker(attacker)
+        self.expect_installed(REL2, 'rel2')
+        self.assertEqual(read_tree(outside), before, 'nothing outside changed')
+        self.assertTrue(os.path.exists(os.path.join(self.dir, 'x')), 'nothing outside deleted')
+        self.assertFalse(os.path.lexists(self.temp), 'the own folder was removed at the end')
+
+    def test_a_lock_held_by_another_user_stops_no_update(self):
+        if ARGS.wine:
+            self.skipTest('natively only: the lock file is the POSIX guard')
+        self.shared_temp()
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        self.serve()
+        self.start_attacker('lock', self.temp + '.lock')
+        self.expect_update(0)
+        self.expect_installed(REL2, 'rel2')
+
+    def test_component_that_trims_to_dotdot_is_never_requested(self):
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        listing = self.lists['rel2'] + b'<FN\\.. \\x.dll><MD0123456789ABCDEF0123456789ABCDEF><SZ1>\r\n'
+        self.serve_list(listing, 'rel2x')
+        self.serve()
+        mark = self.log_mark()
+        self.expect_update(4)
+        self.expect_installed(REL1, 'rel1')
+        self.assertNotIn(b'x.dll', b' '.join(self.requested_since(mark)))
 
     def test_server_mode_mirror_then_client_from_the_mirror(self):
         self.install_release1()

@@ -25,7 +25,7 @@ const PathCase kEverywhere[] = {
     // Either separator, mixed too; GBK bytes and "%#?" go out as they are.
     {"\\program\\a.dll", true},   {"\\a.dll", true},            {"\\sub/dir/a.dll", true},
     {"/program/a.dll", true},     {"/a.dll", true},             {"/x\\y.dll", true},
-    {"\\a%20b#c?.dll", true},     {"\\\x81\x5C..\\a", true},    {"\\..dll\\a", true},
+    {"\\a%20b#c?.dll", true},     {"\\\x81\x5C..x\\a", true},    {"\\..dll\\a", true},
     {"\\a..b\\c", true},          {"\\.hidden", true},          {"\\\xB0\xA1\xC4\xE3.txt", true},
     // Climbing out, under either separator and as Windows trims names.
     {"\\..\\a.dll", false},       {"\\x\\..\\..\\a", false},    {"\\x/../a", false},
@@ -46,11 +46,16 @@ INSTANTIATE_TEST_SUITE_P(Everywhere, EntryPathTest, testing::ValuesIn(kEverywher
 
 // Names the Windows file system reads as something else.
 const PathCase kWindowsNames[] = {
-    {"\\CON", false},         {"\\program\\nul.txt", false},
-    {"\\com1\\a.dll", false}, {"\\LPT9.dll", false},
-    {"\\a.dll.", false},      {"\\a.dll ", false},
-    {"\\dir.\\a", false},     {"\\COM0", true},
+    {"\\CON", false},
+    {"\\program\\nul.txt", false},
+    {"\\com1\\a.dll", false},
+    {"\\LPT9.dll", false},
+    {"\\a.dll.", false},
+    {"\\a.dll ", false},
+    {"\\dir.\\a", false},
+    {"\\COM0", true},
     {"\\CONSOLE.dll", true},
+    {"\\\x81\x5C..\\a", false},  // a GBK character, then two dots Windows drops
 };
 #ifdef _WIN32
 INSTANTIATE_TEST_SUITE_P(Windows, EntryPathTest, testing::ValuesIn(kWindowsNames));
