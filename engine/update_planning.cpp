@@ -31,6 +31,10 @@ bool IsFileFetched(UpdateItem item, CUpdateRun& run) {
         return false;
     }
     std::string path = platform::ReplaceChar(run.m_strTempDir + item.path, '/', '\\');
+    std::string looked = run.m_nUpdateMode == UPDATE_MODE_SERVER ? path + ".zip" : path;
+    if (!platform::IsLinkFreeBelow(run.m_strTempDir, looked)) {
+        return false;
+    }
     if (run.m_nUpdateMode == UPDATE_MODE_SERVER) {
         // A mirror keeps archives: only the item's archive, holding the file
         // with the listed checksum, counts. An unpacked file left by a client

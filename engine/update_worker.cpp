@@ -79,7 +79,9 @@ bool DownloadItems(CUpdateRun& run) {
         std::string serverPath = run.m_strVersion + item.path + ".zip";
         std::string localPath = TempPathOf(run, item) + ".zip";
         display.SetRowStatus(row, kTextConnecting);
-        if (!g_downloader.DownloadFile(localPath.c_str(), serverPath.c_str())) {
+        // Links found on the way are removed, never followed.
+        if (!platform::MakeLinkFreeBelow(run.m_strTempDir, localPath) ||
+            !g_downloader.DownloadFile(localPath.c_str(), serverPath.c_str())) {
             display.SetRowStatus(row, kTextFailed);
             error = true;
             continue;
@@ -91,7 +93,9 @@ bool DownloadItems(CUpdateRun& run) {
             // A file left by an earlier run (perhaps read-only) must not block or
             // survive the new one.
             RemoveFileForced(unpacked);
-            if (UnzipArchive(localPath.c_str(), folder.c_str(), false) &&
+            if (platform::IsLinkFreeBelow(run.m_strTempDir, localPath) &&
+                UnzipArchive(localPath.c_str(), folder.c_str(), false) &&
+                platform::IsLinkFreeBelow(run.m_strTempDir, unpacked) &&
                 MatchesListedChecksum(unpacked, item)) {
                 platform::RemoveFile(localPath.c_str());
                 display.SetRowStatus(row, kTextDone);
@@ -132,10 +136,10 @@ bool InstallItems(CUpdateRun& run) {
         // older run never overwrites a current one. Each planned file must
         // arrive: one that cannot is an error, never skipped.
         if (run.m_arrInstallable[index]) {
+            std::string source = TempPathOf(run, item) + suffix;
             ok = IsSafeEntryPath(item.path) &&
-                 InstallFile(TempPathOf(run, item) + suffix, InstallPathOf(run, item) + suffix,
-                             check, &item) &&
-                 ok;
+                 platform::IsLinkFreeBelow(run.m_strTempDir, source) &&
+                 InstallFile(source, InstallPathOf(run, item) + suffix, check, &item) && ok;
         }
         display.SetBarPos(ProgressBar::Current, k);
     }

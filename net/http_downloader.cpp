@@ -143,18 +143,6 @@ bool CHttpDownloader::DownloadFile(const char* localPath, const char* serverPath
     return m_bResult;
 }
 
-bool CHttpDownloader::StoreBlock(const char* data, int size, const char* mode) {
-    // Reopened for every block, so what has arrived is on disk.
-    std::string path = platform::ReplaceChar(m_szLocalPath, '/', '\\');
-    FILE* file = platform::OpenStdio(path.c_str(), mode);
-    if (!file) {
-        return false;
-    }
-    bool ok =
-        size == 0 || fwrite(data, 1, static_cast<size_t>(size), file) == static_cast<size_t>(size);
-    return (fclose(file) == 0) && ok;
-}
-
 CHttpDownloader::End CHttpDownloader::ReceiveResponse(char* block, platform::NotifyTarget target,
                                                       int* total) {
     // The header: received until its empty line, within kHeaderMaxLength.
@@ -193,17 +181,22 @@ CHttpDownloader::End CHttpDownloader::ReceiveResponse(char* block, platform::Not
     if (!untilClose && body > *total) {
         body = *total;  // bytes past the announced length are not part of the file
     }
-    if (!StoreBlock(block + header.headerLength, body, "wb")) {
+    // Opened once, never through a link; each block is written as it comes,
+    // so what has arrived is in the file.
+    platform::File file;
+    std::string path = platform::ReplaceChar(m_szLocalPath, '/', '\\');
+    if (!file.Open(path.c_str(), platform::File::Mode::CreateAlways) ||
+        !file.Write(block + header.headerLength, static_cast<size_t>(body))) {
         return End::Failed;
     }
     stored = body;
     if (!untilClose && stored == *total) {
-        return End::Done;
+        return file.Close() ? End::Done : End::Failed;
     }
     for (;;) {
         int n = platform::ReceiveSome(m_socket, block, kReceiveBlockSize, m_nReceiveTimeoutMs);
         if (n == platform::kReceiveClosed && untilClose) {
-            return End::Done;
+            return file.Close() ? End::Done : End::Failed;
         }
         if (n <= 0) {
             return End::Failed;
@@ -211,12 +204,12 @@ CHttpDownloader::End CHttpDownloader::ReceiveResponse(char* block, platform::Not
         if (!untilClose && n > *total - stored) {
             n = static_cast<int>(*total - stored);
         }
-        if (stored + n > INT_MAX || !StoreBlock(block, n, "ab")) {
+        if (stored + n > INT_MAX || !file.Write(block, static_cast<size_t>(n))) {
             return End::Failed;
         }
         stored += n;
         if (!untilClose && stored == *total) {
-            return End::DoneAfterBlocks;
+            return file.Close() ? End::DoneAfterBlocks : End::Failed;
         }
         Post(target, DOWNLOAD_PROGRESS, static_cast<intptr_t>(stored));
     }

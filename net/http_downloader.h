@@ -48,7 +48,6 @@ private:
     friend unsigned ReceiveThreadProc(void* param);
     enum class End { Failed, Done, DoneAfterBlocks };
     End ReceiveResponse(char* block, platform::NotifyTarget target, int* total);
-    bool StoreBlock(const char* data, int size, const char* mode);
 
     bool m_bSocketsStarted;
     uint32_t m_nConnectTimeoutMs;

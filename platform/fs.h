@@ -131,4 +131,16 @@ namespace platform {
 // drive) are ignored; whether the file can then be made tells the caller.
 void CreateParentFolders(const std::string& path);
 
+// True when nothing on the way from `root` down to `path` (below `root`,
+// "\" separators) is a link or a file: every level that exists is a real
+// folder, and `path` itself, if it exists, is no link. The working folder's
+// own content is checked so before anything is written or read through it.
+bool IsLinkFreeBelow(const std::string& root, const std::string& path);
+
+// Makes the way from `root` down to the folder of the file `path` real
+// folders: a link or file standing for a level is removed (a link as a
+// link, never followed) and a folder made in its place; a link at `path`
+// itself is removed. False when that cannot be done.
+bool MakeLinkFreeBelow(const std::string& root, const std::string& path);
+
 }  // namespace platform

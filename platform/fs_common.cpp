@@ -18,4 +18,62 @@ void CreateParentFolders(const std::string& path) {
     }
 }
 
+bool IsLinkFreeBelow(const std::string& rootGiven, const std::string& pathGiven) {
+    // "/" separates as "\\" does, in the engine's paths and on POSIX alike.
+    std::string root = ReplaceChar(rootGiven, '/', '\\');
+    std::string path = ReplaceChar(pathGiven, '/', '\\');
+    if (root.empty() || path.size() <= root.size() || path.compare(0, root.size(), root) != 0 ||
+        path[root.size()] != '\\') {
+        return false;
+    }
+    for (size_t i = root.size() + 1; i < path.size(); i += CharLength(path, i)) {
+        if (path[i] == '\\') {
+            FileAttributes level = GetAttributes(path.substr(0, i).c_str());
+            if (!level.exists) {
+                return true;  // nothing below a missing level can be a link yet
+            }
+            if (!level.directory) {
+                return false;
+            }
+        }
+    }
+    return !GetAttributes(path.c_str()).link;
+}
+
+namespace {
+
+// Removes what stands at `path` unless it is a real folder or missing.
+bool ClearNonFolder(const std::string& path, bool keepFile) {
+    FileAttributes attrs = GetAttributes(path.c_str());
+    if (!attrs.exists || attrs.directory || (keepFile && !attrs.link)) {
+        return true;
+    }
+    SetDosAttributes(path.c_str(), kAttrNormal);  // refused for a link, as it should be
+    return RemoveFile(path.c_str()) || RemoveDir(path.c_str());
+}
+
+}  // namespace
+
+bool MakeLinkFreeBelow(const std::string& rootGiven, const std::string& pathGiven) {
+    std::string root = ReplaceChar(rootGiven, '/', '\\');
+    std::string path = ReplaceChar(pathGiven, '/', '\\');
+    if (root.empty() || path.size() <= root.size() || path.compare(0, root.size(), root) != 0 ||
+        path[root.size()] != '\\') {
+        return false;
+    }
+    for (size_t i = root.size() + 1; i < path.size(); i += CharLength(path, i)) {
+        if (path[i] == '\\') {
+            std::string level = path.substr(0, i);
+            if (!ClearNonFolder(level, false)) {
+                return false;
+            }
+            CreateDir(level.c_str());
+            if (!GetAttributes(level.c_str()).directory) {
+                return false;
+            }
+        }
+    }
+    return ClearNonFolder(path, true);
+}
+
 }  // namespace platform

@@ -713,6 +713,27 @@ class UpdateTest(unittest.TestCase):
         self.assertTrue(os.path.exists(os.path.join(self.dir, 'x')), 'nothing outside deleted')
         self.assertFalse(os.path.lexists(self.temp), 'the own folder was removed at the end')
 
+    def test_links_in_the_own_temporary_folder_are_never_followed(self):
+        # Links made from the Linux side: under Wine that is how a Windows
+        # program meets a symbolic link (shown as a reparse point).
+        outside, before = self.make_outside()
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        self.serve()
+        os.makedirs(os.path.join(self.temp, 'share'))
+        os.symlink(os.path.join(outside, 'victim.txt'), os.path.join(self.temp, 'codelist.txt'))
+        os.symlink(os.path.join(outside, 'victim.zip'), os.path.join(self.temp, 'codelist.txt.zip'))
+        os.symlink(outside, os.path.join(self.temp, 'program'))
+        os.symlink(os.path.join(outside, 'victim.txt'), os.path.join(self.temp, 'share', 'license.txt'))
+        if not ARGS.wine:
+            with open(os.path.join(self.temp, '..\\..\\x'), 'wb') as f:
+                f.write(b'a name, not a path')
+        self.expect_update(0)
+        self.expect_installed(REL2, 'rel2')
+        self.assertEqual(read_tree(outside), before, 'nothing outside changed')
+        self.assertTrue(os.path.exists(os.path.join(self.dir, 'x')), 'nothing outside deleted')
+        self.assertFalse(os.path.lexists(self.temp))
+
     def test_a_lock_held_by_another_user_stops_no_update(self):
         if ARGS.wine:
             self.skipTest('natively only: the lock file is the POSIX guard')

@@ -9,7 +9,11 @@
 
 #include <string>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <aclapi.h>
+#include <sddl.h>
+#include <windows.h>
+#else
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,6 +169,76 @@ TEST(PrivateFolderTest, AFolderOthersMayChangeIsNeverUsed) {
         EXPECT_FALSE(FileExists(folder + "\\keep.txt")) << c.name;
         EXPECT_EQ(ReadFileBytes(outside + "\\keep.txt"), "keep") << c.name;
     }
+}
+
+#endif
+
+#ifdef _WIN32
+
+// The folder's DACL as SDDL text, and whether it is protected from the
+// rights of the folder above.
+std::string DaclOf(const std::string& path, bool* isProtected) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL dacl = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return "";
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    *isProtected = (control & SE_DACL_PROTECTED) != 0;
+    char* text = nullptr;
+    std::string sddl;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        sddl = text;
+        LocalFree(text);
+    }
+    LocalFree(descriptor);
+    return sddl;
+}
+
+// Wine stores and reads back a folder's rights without enforcing them: what
+// can be shown here is the DACL the folder gets, and that a folder granting
+// others write access is never used.
+TEST(PrivateFolderTest, CreatedWithRightsForTheSystemTheAdministratorsAndTheUser) {
+    TempDir dir;
+    std::string folder = dir / "lksupdate";
+    ASSERT_TRUE(platform::MakePrivateFolder(folder.c_str()));
+    bool isProtected = false;
+    std::string dacl = DaclOf(folder, &isProtected);
+    EXPECT_TRUE(isProtected) << dacl;
+    EXPECT_NE(dacl.find(";;;SY)"), std::string::npos) << dacl;
+    EXPECT_NE(dacl.find(";;;BA)"), std::string::npos) << dacl;
+    EXPECT_EQ(dacl.find(";;;WD)"), std::string::npos) << dacl;  // Everyone
+    EXPECT_EQ(dacl.find(";;;BU)"), std::string::npos) << dacl;  // Users
+    ASSERT_TRUE(WriteFileBytes(folder + "\\fetched", "kept"));
+    ASSERT_TRUE(platform::MakePrivateFolder(folder.c_str()));
+    EXPECT_EQ(ReadFileBytes(folder + "\\fetched"), "kept") << "an own folder is kept";
+}
+
+TEST(PrivateFolderTest, AFolderEveryoneMayWriteIsMovedAside) {
+    TempDir dir;
+    std::string folder = dir / "lksupdate";
+    ASSERT_TRUE(platform::CreateDir(folder.c_str()));
+    ASSERT_TRUE(WriteFileBytes(folder + "\\planted", "planted"));
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:P(A;OICI;FA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL everyone = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &everyone, &defaulted));
+    ASSERT_EQ(SetNamedSecurityInfoA(const_cast<char*>(folder.c_str()), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, everyone, nullptr),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    LocalFree(descriptor);
+
+    ASSERT_TRUE(platform::MakePrivateFolder(folder.c_str()));
+    EXPECT_FALSE(FileExists(folder + "\\planted"));
+    bool isProtected = false;
+    EXPECT_EQ(DaclOf(folder, &isProtected).find(";;;WD)"), std::string::npos);
 }
 
 #endif
