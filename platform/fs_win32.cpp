@@ -1,5 +1,6 @@
 #include "platform/fs.h"
 
+#include "platform/folder_rights_win32.h"
 #include "platform/win32_handles.h"
 
 #include <aclapi.h>
@@ -322,12 +323,6 @@ std::string CurrentUserSid() {
     return sid;
 }
 
-// Full control for the system, the administrators and the running user,
-// inherited by everything below, nothing from the folder above.
-std::string PrivateFolderSddl(const std::string& userSid) {
-    return "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + userSid + ")";
-}
-
 bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) { return IsWellKnownSid(sid, type) != FALSE; }
 
 bool IsTrustee(PSID sid, PSID user) {
@@ -340,24 +335,38 @@ constexpr DWORD kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRIT
                                   FILE_DELETE_CHILD | FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC |
                                   WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
 
-// Owned by the user or the Administrators group, and no one else may change
-// anything in it (inherited rights of what is made inside count too).
+// The folder's rights as IsPrivateFolderDescriptor judges them.
 bool HasPrivateRights(const char* path, PSID user) {
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT,
-                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
         return false;
     }
-    bool ok = owner && dacl &&  // a null DACL lets everyone do everything
+    bool ok = IsPrivateFolderDescriptor(descriptor, user);
+    LocalFree(descriptor);
+    return ok;
+}
+
+}  // namespace
+
+bool IsPrivateFolderDescriptor(PSECURITY_DESCRIPTOR descriptor, PSID user) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    BOOL defaulted = FALSE, present = FALSE;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
+        !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
+        return false;
+    }
+    // A missing or null DACL lets everyone do everything.
+    bool ok = owner && present && dacl &&
               (EqualSid(owner, user) || IsWellKnown(owner, WinBuiltinAdministratorsSid));
     for (DWORD i = 0; ok && i < dacl->AceCount; ++i) {
         ACE_HEADER* header = nullptr;
         if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) {
             ok = false;
         } else if (header->AceType == ACCESS_ALLOWED_ACE_TYPE) {
+            // Inherit-only entries count too: they are the rights of what is made inside.
             auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
             PSID sid = &ace->SidStart;
             ok = IsTrustee(sid, user) || (ace->Mask & kChangingRights) == 0;
@@ -365,11 +374,12 @@ bool HasPrivateRights(const char* path, PSID user) {
             ok = false;  // object or callback entries: not what this program writes
         }
     }
-    LocalFree(descriptor);
     return ok;
 }
 
-}  // namespace
+std::string PrivateFolderSddl(const std::string& userSid) {
+    return "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + userSid + ")";
+}
 
 bool RemoveTree(const char* path) {
     DWORD attributes = GetFileAttributesA(path);

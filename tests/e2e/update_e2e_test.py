@@ -734,6 +734,18 @@ class UpdateTest(unittest.TestCase):
         self.assertTrue(os.path.exists(os.path.join(self.dir, 'x')), 'nothing outside deleted')
         self.assertFalse(os.path.lexists(self.temp))
 
+    def test_an_installation_the_user_may_not_write_fails_and_says_why(self):
+        self.install_release1()  # owned by root
+        self.publish(REL2, 'rel2')
+        self.serve()
+        home = os.path.join(self.dir, 'user')
+        os.mkdir(home)
+        chown_tree(home, TEST_USER)
+        self.temp = os.path.join(home, 'lksupdate')
+        result = self.expect_update(6, as_test_user=True)
+        self.assertIn('no rights to write the installation folder', output_of(result))
+        self.expect_installed(REL1, 'rel1')
+
     def test_a_lock_held_by_another_user_stops_no_update(self):
         if ARGS.wine:
             self.skipTest('natively only: the lock file is the POSIX guard')

@@ -10,6 +10,8 @@
 #include <string>
 
 #ifdef _WIN32
+#include "platform/folder_rights_win32.h"
+
 #include <aclapi.h>
 #include <sddl.h>
 #include <windows.h>
@@ -175,44 +177,114 @@ TEST(PrivateFolderTest, AFolderOthersMayChangeIsNeverUsed) {
 
 #ifdef _WIN32
 
-// The folder's DACL as SDDL text, and whether it is protected from the
-// rights of the folder above.
-std::string DaclOf(const std::string& path, bool* isProtected) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PACL dacl = nullptr;
-    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return "";
+// The running user's SID; the caller frees it with LocalFree.
+PSID CurrentUser() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return nullptr;
     }
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    GetSecurityDescriptorControl(descriptor, &control, &revision);
-    *isProtected = (control & SE_DACL_PROTECTED) != 0;
+    char buffer[256];
+    DWORD size = 0;
+    PSID copy = nullptr;
     char* text = nullptr;
-    std::string sddl;
-    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(
-            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
-        sddl = text;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+        ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
+        ConvertStringSidToSidA(text, &copy);
         LocalFree(text);
     }
-    LocalFree(descriptor);
-    return sddl;
+    CloseHandle(token);
+    return copy;
 }
 
-// Wine stores and reads back a folder's rights without enforcing them: what
-// can be shown here is the DACL the folder gets, and that a folder granting
-// others write access is never used.
-TEST(PrivateFolderTest, CreatedWithRightsForTheSystemTheAdministratorsAndTheUser) {
+// Whether the folder's rights, as the system reads them back, are private.
+bool ReadsBackPrivate(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PSID user = CurrentUser();
+    bool ok = user &&
+              GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT,
+                                    OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                                    nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
+              platform::IsPrivateFolderDescriptor(descriptor, user);
+    LocalFree(descriptor);
+    LocalFree(user);
+    return ok;
+}
+
+// Gives `path` a DACL granting Everyone full control. (Wine keeps no DACL of
+// its own: it shows and sets the Unix mode as one.)
+bool GrantEveryone(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            "D:P(A;OICI;FA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr)) {
+        return false;
+    }
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL everyone = nullptr;
+    bool set =
+        GetSecurityDescriptorDacl(descriptor, &present, &everyone, &defaulted) &&
+        SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, everyone, nullptr) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    return set;
+}
+
+// The judgement of a folder's rights, on descriptors made from SDDL. "UU"
+// stands for the running user.
+TEST(PrivateFolderTest, RightsThatLetOthersChangeTheFolderAreRefused) {
+    const std::string user = "S-1-5-21-1-2-3-1001";
+    struct Case {
+        const char* sddl;
+        bool isPrivate;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"O:UUD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;UU)", true},
+        {"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", true},
+        {"O:UUD:P(A;OICI;FA;;;UU)(A;;FR;;;WD)", true},          // others may only read
+        {"O:UUD:P(A;OICI;FA;;;UU)(A;OICIIO;GA;;;CO)", true},    // creator owner: the maker
+        {"O:UUD:P(A;OICI;FA;;;UU)(A;;FA;;;WD)", false},         // everyone
+        {"O:UUD:P(A;OICI;FA;;;UU)(A;;0x2;;;BU)", false},        // users may add files
+        {"O:UUD:P(A;OICI;FA;;;UU)(A;OICIIO;FA;;;BU)", false},   // ... to what is made inside
+        {"O:UUD:P(A;OICI;FA;;;UU)(A;;WD;;;AU)", false},         // may change the rights
+        {"O:S-1-5-21-9-9-9-1002D:P(A;OICI;FA;;;UU)", false},    // another user's folder
+    };
+    // clang-format on
+    PSID sid = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidA(user.c_str(), &sid));
+    for (const Case& c : cases) {
+        std::string sddl = c.sddl;
+        for (size_t at; (at = sddl.find("UU")) != std::string::npos;) {
+            sddl.replace(at, 2, user);
+        }
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+            << c.sddl;
+        EXPECT_EQ(platform::IsPrivateFolderDescriptor(descriptor, sid), c.isPrivate) << c.sddl;
+        LocalFree(descriptor);
+    }
+    // A null DACL lets everyone in.
+    SECURITY_DESCRIPTOR open;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorOwner(&open, sid, FALSE));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE));
+    EXPECT_FALSE(platform::IsPrivateFolderDescriptor(&open, sid));
+    // What the updater makes passes its own judgement.
+    PSECURITY_DESCRIPTOR made = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        ("O:" + user + platform::PrivateFolderSddl(user)).c_str(), SDDL_REVISION_1, &made,
+        nullptr));
+    EXPECT_TRUE(platform::IsPrivateFolderDescriptor(made, sid));
+    LocalFree(made);
+    LocalFree(sid);
+}
+
+TEST(PrivateFolderTest, MadeWithRightsNoOneElseMayUse) {
     TempDir dir;
     std::string folder = dir / "lksupdate";
     ASSERT_TRUE(platform::MakePrivateFolder(folder.c_str()));
-    bool isProtected = false;
-    std::string dacl = DaclOf(folder, &isProtected);
-    EXPECT_TRUE(isProtected) << dacl;
-    EXPECT_NE(dacl.find(";;;SY)"), std::string::npos) << dacl;
-    EXPECT_NE(dacl.find(";;;BA)"), std::string::npos) << dacl;
-    EXPECT_EQ(dacl.find(";;;WD)"), std::string::npos) << dacl;  // Everyone
-    EXPECT_EQ(dacl.find(";;;BU)"), std::string::npos) << dacl;  // Users
+    EXPECT_TRUE(ReadsBackPrivate(folder));
     ASSERT_TRUE(WriteFileBytes(folder + "\\fetched", "kept"));
     ASSERT_TRUE(platform::MakePrivateFolder(folder.c_str()));
     EXPECT_EQ(ReadFileBytes(folder + "\\fetched"), "kept") << "an own folder is kept";
@@ -223,22 +295,12 @@ TEST(PrivateFolderTest, AFolderEveryoneMayWriteIsMovedAside) {
     std::string folder = dir / "lksupdate";
     ASSERT_TRUE(platform::CreateDir(folder.c_str()));
     ASSERT_TRUE(WriteFileBytes(folder + "\\planted", "planted"));
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
-        "D:P(A;OICI;FA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL everyone = nullptr;
-    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &everyone, &defaulted));
-    ASSERT_EQ(SetNamedSecurityInfoA(const_cast<char*>(folder.c_str()), SE_FILE_OBJECT,
-                                    DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                    nullptr, nullptr, everyone, nullptr),
-              static_cast<DWORD>(ERROR_SUCCESS));
-    LocalFree(descriptor);
+    ASSERT_TRUE(GrantEveryone(folder));
+    ASSERT_FALSE(ReadsBackPrivate(folder));
 
     ASSERT_TRUE(platform::MakePrivateFolder(folder.c_str()));
     EXPECT_FALSE(FileExists(folder + "\\planted"));
-    bool isProtected = false;
-    EXPECT_EQ(DaclOf(folder, &isProtected).find(";;;WD)"), std::string::npos);
+    EXPECT_TRUE(ReadsBackPrivate(folder));
 }
 
 #endif

@@ -7,6 +7,7 @@
 #include "engine/download_view.h"
 #include "engine/update_worker.h"
 #include "platform/console_text.h"
+#include "platform/fs.h"
 #include "platform/instance_guard.h"
 #include "platform/registry.h"
 #include "platform/thread.h"
@@ -27,6 +28,19 @@ enum ExitCode {
     kExitAlreadyRunning = 7,
     kExitNoInstallation = 8,
 };
+
+// Whether this process may make files in `folder`: tried with a probe file
+// of the updater's own staging pattern, removed again.
+bool MayWriteFolder(const std::string& folder) {
+    std::string probe = folder + "\\~lksrights";
+    platform::File file;
+    if (!file.Open(probe.c_str(), platform::File::Mode::CreateNew)) {
+        return platform::GetAttributes(probe.c_str()).exists;  // one left by an earlier try
+    }
+    file.Close();
+    platform::RemoveFile(probe.c_str());
+    return true;
+}
 
 int ExitCodeOf(UpdateOutcome outcome) {
     switch (outcome) {
@@ -117,6 +131,12 @@ int main(int argc, char** argv) {
     if (options.timings) {
         display.SetStageTimes(nullptr);
         times.Print(stderr);
+    }
+    if (outcome == UpdateOutcome::InstallFailed && !MayWriteFolder(run.m_strInstallPath)) {
+        fprintf(stderr,
+                "lksupdate-cli: no rights to write the installation folder %s: run the update "
+                "as an administrator (root)\n",
+                ToConsoleText(run.m_strInstallPath).c_str());
     }
     return ExitCodeOf(outcome);
 }
