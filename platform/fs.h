@@ -51,7 +51,8 @@ FILE* OpenStdio(const char* path, const char* mode);
 
 struct DirEntry {
     std::string name;
-    bool directory = false;
+    bool directory = false;  // a real folder, not a link to one
+    bool link = false;       // a symbolic link, junction or other reparse point
 };
 // The entries of a folder, without "." and "..".
 bool ListDir(const char* path, std::vector<DirEntry>* entries);
@@ -67,9 +68,14 @@ bool RemoveTree(const char* path);
 // user, the administrators and the system only (POSIX: mode 0700). An
 // existing one is used only when it is a real folder (no link or junction)
 // owned by the user (or, on Windows, the Administrators group) that no one
-// else may write; otherwise it is moved aside, removed without following
-// anything in it, and made afresh. False when no such folder could be had.
+// else may write, holding no link anywhere (HoldsOnlyPlainEntries);
+// otherwise it is moved aside, removed without following anything in it,
+// and made afresh. False when no such folder could be had.
 bool MakePrivateFolder(const char* path);
+
+// True when nothing below the folder is a link and every name is one the
+// engine's paths can name (POSIX: no "\" in it), down to a bounded depth.
+bool HoldsOnlyPlainEntries(const char* path);
 
 // Last-write (and, where the system keeps one, creation) time from a DOS date
 // and time in local time, the last-access time left alone.

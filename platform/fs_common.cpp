@@ -18,6 +18,34 @@ void CreateParentFolders(const std::string& path) {
     }
 }
 
+namespace {
+
+constexpr int kMaxScanDepth = 64;
+
+bool HoldsOnlyPlainEntriesAt(const std::string& path, int depth) {
+    std::vector<DirEntry> entries;
+    if (depth > kMaxScanDepth || !ListDir(path.c_str(), &entries)) {
+        return false;
+    }
+    for (const DirEntry& entry : entries) {
+#ifndef _WIN32
+        // A "\\" of its own would be read as a separator (a GBK second byte 0x5C is not).
+        if (FindChar(entry.name, '\\') != std::string::npos) {
+            return false;
+        }
+#endif
+        if (entry.link ||
+            (entry.directory && !HoldsOnlyPlainEntriesAt(path + "\\" + entry.name, depth + 1))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool HoldsOnlyPlainEntries(const char* path) { return HoldsOnlyPlainEntriesAt(path, 0); }
+
 bool IsLinkFreeBelow(const std::string& rootGiven, const std::string& pathGiven) {
     // "/" separates as "\\" does, in the engine's paths and on POSIX alike.
     std::string root = ReplaceChar(rootGiven, '/', '\\');

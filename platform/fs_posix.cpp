@@ -162,7 +162,7 @@ bool MakePrivateFolder(const char* path) {
             }
             continue;  // looked at again: it must be the one just made
         }
-        if (IsPrivateFolder(st)) {
+        if (IsPrivateFolder(st) && HoldsOnlyPlainEntries(path)) {
             UniqueFd own(openat(parent.get(), name.c_str(),
                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             struct stat opened {};
@@ -291,9 +291,8 @@ bool ListDir(const char* path, std::vector<DirEntry>* entries) {
             continue;
         }
         struct stat st {};
-        std::string child = native + "/" + e->d_name;
-        bool isDir = lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        entries->push_back({e->d_name, isDir});
+        bool known = fstatat(dirfd(dir.get()), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        entries->push_back({e->d_name, known && S_ISDIR(st.st_mode), known && S_ISLNK(st.st_mode)});
     }
     return true;
 }

@@ -67,8 +67,10 @@ bool ListDir(const char* path, std::vector<DirEntry>* entries) {
         if (strcmp(data.cFileName, ".") == 0 || strcmp(data.cFileName, "..") == 0) {
             continue;
         }
-        entries->push_back(
-            {data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        entries->push_back({data.cFileName,
+                            !link && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                            link});
     } while (FindNextFileA(find.get(), &data));
     return true;
 }
@@ -414,7 +416,8 @@ bool MakePrivateFolder(const char* path) {
             }
             continue;  // looked at again: it must be the one just made
         }
-        if (!IsLink(attributes) && IsFolder(attributes) && HasPrivateRights(path, user)) {
+        if (!IsLink(attributes) && IsFolder(attributes) && HasPrivateRights(path, user) &&
+            HoldsOnlyPlainEntries(path)) {
             ready = true;
             break;
         }

@@ -714,18 +714,22 @@ class UpdateTest(unittest.TestCase):
         self.assertFalse(os.path.lexists(self.temp), 'the own folder was removed at the end')
 
     def test_links_in_the_own_temporary_folder_are_never_followed(self):
-        # Links made from the Linux side: under Wine that is how a Windows
-        # program meets a symbolic link (shown as a reparse point).
+        # Links made from the Linux side. Under Wine a link to a folder shows
+        # as a reparse point, as on Windows; a link to a file shows as the
+        # file itself (and Wine's DeleteFileA removes the target), so only
+        # folder links can be shown there.
         outside, before = self.make_outside()
         self.install_release1()
         self.publish(REL2, 'rel2')
         self.serve()
         os.makedirs(os.path.join(self.temp, 'share'))
-        os.symlink(os.path.join(outside, 'victim.txt'), os.path.join(self.temp, 'codelist.txt'))
-        os.symlink(os.path.join(outside, 'victim.zip'), os.path.join(self.temp, 'codelist.txt.zip'))
         os.symlink(outside, os.path.join(self.temp, 'program'))
-        os.symlink(os.path.join(outside, 'victim.txt'), os.path.join(self.temp, 'share', 'license.txt'))
         if not ARGS.wine:
+            os.symlink(os.path.join(outside, 'victim.txt'), os.path.join(self.temp, 'codelist.txt'))
+            os.symlink(os.path.join(outside, 'victim.zip'),
+                       os.path.join(self.temp, 'codelist.txt.zip'))
+            os.symlink(os.path.join(outside, 'victim.txt'),
+                       os.path.join(self.temp, 'share', 'license.txt'))
             with open(os.path.join(self.temp, '..\\..\\x'), 'wb') as f:
                 f.write(b'a name, not a path')
         self.expect_update(0)
