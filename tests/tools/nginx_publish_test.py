@@ -3,12 +3,12 @@
 configuration the publisher writes.
 
 Publishes a release with nested folders, a blank in a name, GBK names whose
-second byte is 0x5C, a 12-level and an 80-level path, twice; starts nginx on a
-free port of 127.0.0.1; requests every archive as the client does (backslashes
-raw, blanks as %20, the client's own headers) and compares the bytes; sends
-".." requests under either separator, which must all be refused; checks that
-the publisher's own trees are hidden under every spelling and that no
-response is compressed.
+second byte is 0x5C, a 12-level and an 80-level path, twice and signed;
+starts nginx on a free port of 127.0.0.1; requests every archive and the
+list's signature as the client does (backslashes raw, blanks as %20, the
+client's own headers) and compares the bytes; sends ".." requests under
+either separator, which must all be refused; checks that the publisher's own
+trees are hidden under every spelling and that no response is compressed.
 
 usage: nginx_publish_test.py LKS-PUBLISH NGINX
 """
@@ -169,6 +169,13 @@ def check_list(port, served, files):
         text = z.read("codelist.txt")
     paths = [line[3:line.index(b">")] for line in text.split(b"\r\n") if line]
     check(paths == sorted(files), "list paths %r" % paths)
+    # The list's signature, as the client will ask for it.
+    with open(os.path.join(served, b"codelist.txt.zip.minisig"), "rb") as f:
+        signature = f.read()
+    for target in [b"/V/codelist.txt.zip.minisig", b"/V\\codelist.txt.zip.minisig"]:
+        status, headers, body = request(port, target)
+        check(status == 200 and body == signature and b"content-encoding" not in headers,
+              "%r: status %d, %d bytes" % (target, status, len(body)))
     # text/plain is what gzip compresses by default: it must stay off.
     status, headers, _ = request(port, b"/V/codelist.txt")
     check(status == 200 and b"content-encoding" not in headers,
@@ -268,11 +275,14 @@ def main():
             f.write(b"the secret beside the server root")
         files = make_release(release)
         port = free_port()
+        key = os.path.join(base, b"list.key")
+        subprocess.run([publisher, b"--generate-key", os.path.join(base, b"list.pub"), key,
+                        b"--no-password"], check=True, stdout=subprocess.DEVNULL)
         # Twice: the tree served before the second switch stays beside the
         # new one, and neither may be reached by its own name.
         for _ in range(2):
             result = subprocess.run([publisher, release, root, b"V", b"--nginx-conf", conf,
-                                     b"--listen", b"127.0.0.1:%d" % port])
+                                     b"--listen", b"127.0.0.1:%d" % port, b"--secret-key", key])
             if result.returncode != 0:
                 raise SystemExit("lks-publish failed with %d" % result.returncode)
         trees = sorted(n for n in os.listdir(root) if n.startswith(b".V."))
