@@ -5,6 +5,7 @@
 #include "fixture_files.h"
 
 #include <gtest/gtest.h>
+#include <sodium.h>
 
 #include <ostream>
 #include <string>
@@ -37,6 +38,23 @@ void EditSignature(Inputs* in, Change change) {
     ASSERT_TRUE(ParseMinisignSignature(in->signature, &signature));
     change(&signature);
     in->signature = FormatMinisignSignature(signature);
+}
+
+// Sets byte `at` of the decoded signature line (line 2), e.g. its algorithm.
+void SetSignatureLineByte(Inputs* in, size_t at, char value) {
+    size_t begin = in->signature.find('\n') + 1;
+    size_t end = in->signature.find('\n', begin);
+    std::string line = in->signature.substr(begin, end - begin);
+    unsigned char blob[2 + kMinisignKeyIdSize + kMinisignSignatureSize];
+    size_t size = 0;
+    ASSERT_EQ(sodium_base642bin(blob, sizeof(blob), line.data(), line.size(), nullptr, &size,
+                                nullptr, sodium_base64_VARIANT_ORIGINAL),
+              0);
+    ASSERT_EQ(size, sizeof(blob));
+    blob[at] = static_cast<unsigned char>(value);
+    char text[sodium_base64_ENCODED_LEN(sizeof(blob), sodium_base64_VARIANT_ORIGINAL)];
+    sodium_bin2base64(text, sizeof(text), blob, sizeof(blob), sodium_base64_VARIANT_ORIGINAL);
+    in->signature.replace(begin, end - begin, text);
 }
 
 struct VerifyCase {
@@ -160,11 +178,9 @@ const VerifyCase kVerifyCases[] = {
      [](Inputs* in) { in->signature.insert(in->signature.size() - 1, " "); },
      SignatureStatus::Malformed, ""},
     {"unknown_algorithm", "a.ED.minisig", "data.bin", "a",
-     [](Inputs* in) {
-         // "RUQ" is base64 of "ED"; "RUU" of "EE".
-         in->signature.replace(in->signature.find("\nRUQ") + 1, 3, "RUU");
-     },
-     SignatureStatus::Malformed, ""},
+     [](Inputs* in) { SetSignatureLineByte(in, 1, 'E'); }, SignatureStatus::Malformed, ""},
+    {"not_ed25519", "a.ED.minisig", "data.bin", "a",
+     [](Inputs* in) { SetSignatureLineByte(in, 0, 'e'); }, SignatureStatus::Malformed, ""},
     {"carriage_return_inside_line", "a.ED.minisig", "data.bin", "a",
      [](Inputs* in) { in->signature.insert(5, "\r"); }, SignatureStatus::Malformed, ""},
     {"too_long", "a.ED.minisig", "data.bin", "a",
