@@ -97,7 +97,7 @@ bool ReadUtcTime(std::string_view text, int64_t* seconds) {
 }  // namespace
 
 bool ParseListClaims(std::string_view comment, ListClaims* claims) {
-    if (comment.substr(0, kPrefix.size()) != kPrefix) {
+    if (comment.size() > kMaxListClaimsText || comment.substr(0, kPrefix.size()) != kPrefix) {
         return false;
     }
     std::string_view rest = comment.substr(kPrefix.size());

@@ -5,10 +5,14 @@
 // "timestamp:..." comment.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+// Longer comments are refused: real ones are well below 100 bytes.
+constexpr size_t kMaxListClaimsText = 1024;
 
 struct ListClaims {
     std::string version;
@@ -17,9 +21,8 @@ struct ListClaims {
 };
 
 // False, with `claims` unchanged, unless `comment` is exactly of the form
-// above: a version of printable ASCII without blanks, a decimal serial without
-// sign or leading zeros that fits 64 bits, a real date of the years 1970 to
-// 9999.
+// above, at most kMaxListClaimsText bytes: a version of printable ASCII without blanks, a decimal
+// serial without sign or leading zeros that fits 64 bits, a real date of the years 1970 to 9999.
 bool ParseListClaims(std::string_view comment, ListClaims* claims);
 
 // The comment for `claims`, as ParseListClaims reads it back; empty when the

@@ -114,6 +114,15 @@ INSTANTIATE_TEST_SUITE_P(ListClaimsTest, ParseListClaimsTest, testing::ValuesIn(
                              return std::string(param.param.name);
                          });
 
+TEST(ListClaimsTest, LongCommentsAreRefused) {
+    std::string head = "lksupdate version=";
+    std::string tail = " serial=1";
+    ListClaims claims;
+    std::string longest = head + std::string(kMaxListClaimsText - head.size() - tail.size(), 'v');
+    EXPECT_TRUE(ParseListClaims(longest + tail, &claims));
+    EXPECT_FALSE(ParseListClaims(longest + "v" + tail, &claims));
+}
+
 TEST(ListClaimsTest, UtcTimeRoundTripsOverManyDays) {
     // Every 7th day and odd second from 1970 to past 2400: both directions agree.
     for (int64_t t = 0; t < 14000000000; t += 7 * 86400 + 3601) {
