@@ -28,6 +28,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/lib/nginx.sh"
 build=${1:-$root/build/bench-native}
+# The runs change folders: a relative BUILD_DIR is taken from where we started.
+case $build in /*) ;; *) build=$PWD/$build ;; esac
 data=${UPDATE_BENCH_DATA:-/tmp/lks_update_bench_data}
 rounds=${UPDATE_BENCH_ROUNDS:-5}
 flat=${UPDATE_BENCH_FLAT:-1}
@@ -37,7 +39,7 @@ for tool in curl python3 nginx; do
     command -v $tool >/dev/null || { echo "update_bench: $tool is missing (scripts/bootstrap)" >&2; exit 2; }
 done
 [ -x /usr/bin/time ] || { echo "update_bench: /usr/bin/time is missing (scripts/bootstrap)" >&2; exit 2; }
-[ -f "$build/CMakeCache.txt" ] || cmake --preset native -B "$build" >/dev/null
+[ -f "$build/CMakeCache.txt" ] || (cd "$root" && cmake --preset native -B "$build" >/dev/null)
 cmake --build "$build" -j2 --target lks-publish lksupdate-cli lks_md5_bench >/dev/null
 publish=$build/tools/lks-publish
 updater=$build/tools/lksupdate-cli

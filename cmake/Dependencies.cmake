@@ -33,3 +33,36 @@ endif()
 if(LKS_BUILD_TESTS)
   find_package(GTest REQUIRED)
 endif()
+
+# libsodium (Ed25519, BLAKE2b, SHA-256, scrypt) as lks::sodium: Debian's
+# libsodium-dev natively; for Windows the static build that scripts/bootstrap
+# makes from Debian's source package into .cache/libsodium-<host>.
+if(WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(_sodium_host x86_64-w64-mingw32)
+  else()
+    set(_sodium_host i686-w64-mingw32)
+  endif()
+  set(LKS_SODIUM_ROOT "${CMAKE_SOURCE_DIR}/.cache/libsodium-${_sodium_host}" CACHE PATH
+      "libsodium built for the Windows target")
+  set(_sodium_hints HINTS "${LKS_SODIUM_ROOT}" NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+endif()
+find_path(LKS_SODIUM_INCLUDE_DIR sodium.h PATH_SUFFIXES include ${_sodium_hints})
+if(WIN32)
+  find_library(LKS_SODIUM_LIBRARY NAMES libsodium.a PATH_SUFFIXES lib ${_sodium_hints})
+else()
+  find_library(LKS_SODIUM_LIBRARY NAMES sodium)
+endif()
+if(NOT LKS_SODIUM_INCLUDE_DIR OR NOT LKS_SODIUM_LIBRARY)
+  message(FATAL_ERROR "libsodium not found (${LKS_SODIUM_INCLUDE_DIR}, ${LKS_SODIUM_LIBRARY}): run scripts/bootstrap")
+endif()
+add_library(lks::sodium UNKNOWN IMPORTED)
+set_target_properties(lks::sodium PROPERTIES
+  IMPORTED_LOCATION "${LKS_SODIUM_LIBRARY}"
+  INTERFACE_INCLUDE_DIRECTORIES "${LKS_SODIUM_INCLUDE_DIR}")
+if(WIN32)
+  # Static: no DLL to ship. Its random numbers come from advapi32's RtlGenRandom.
+  set_target_properties(lks::sodium PROPERTIES
+    INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC
+    INTERFACE_LINK_LIBRARIES advapi32)
+endif()

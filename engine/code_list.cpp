@@ -79,11 +79,12 @@ void SplitPath(std::string_view path, std::string* folder, std::string* fileName
 }
 
 UpdateItem ParseUpdateItem(const std::string& line) {
-    // GetTagValue per field walks the line eight times, byte by byte through
+    // GetTagValue per field walks the line ten times, byte by byte through
     // the code page; with lists of 100,000 lines that was most of the
     // planning. One walk finds the same "<" + tag and ">" of every field.
-    enum { kFN, kMD, kSZ, kZZ, kFields };
-    static const char kTags[kFields][2] = {{'F', 'N'}, {'M', 'D'}, {'S', 'Z'}, {'Z', 'Z'}};
+    enum { kFN, kMD, kSZ, kZZ, kSH, kFields };
+    static const char kTags[kFields][2] = {
+        {'F', 'N'}, {'M', 'D'}, {'S', 'Z'}, {'Z', 'Z'}, {'S', 'H'}};
     size_t start[kFields], close[kFields];
     for (int f = 0; f < kFields; ++f) {
         start[f] = close[f] = std::string::npos;
@@ -117,6 +118,7 @@ UpdateItem ParseUpdateItem(const std::string& line) {
     item.checksum = value(kMD);
     item.size = ReadNumber(value(kSZ));
     item.zz = ReadNumber(value(kZZ));
+    item.sha256 = value(kSH);
     SplitPath(item.path, &item.folder, &item.fileName);
     return item;
 }

@@ -1,5 +1,7 @@
-// The update list "codelist.txt": one entry per line, each entry up to four
-// fields "<FN path>", "<MD checksum>", "<SZ size>", "<ZZ number>" in any order.
+// The update list "codelist.txt": one entry per line, each entry up to five
+// fields "<FN path>", "<MD checksum>", "<SZ size>", "<ZZ number>" and
+// "<SH sha-256>" in any order. The publisher writes "SH" last, so readers that
+// know only the first four skip it as text outside their fields.
 // Reading never fails on content: what a line lacks reads as an empty text or 0.
 #pragma once
 

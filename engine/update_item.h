@@ -11,4 +11,5 @@ struct UpdateItem {
     std::string checksum;  // "MD": MD5 of the file as hex text, as the list gives it
     int32_t size = 0;      // "SZ": bytes, shown in the file list
     int32_t zz = 0;        // "ZZ": carried along, nothing acts on it
+    std::string sha256;    // "SH": SHA-256 of the file as 64 hex digits, as the list gives them
 };

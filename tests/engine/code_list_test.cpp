@@ -20,7 +20,10 @@ struct ItemCase {
     const char* checksum;
     int32_t size;
     int32_t zz;
+    const char* sha256 = "";
 };
+
+#define SHA_ABC "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"
 
 std::ostream& operator<<(std::ostream& os, const ItemCase& c) { return os << c.name; }
 
@@ -78,6 +81,17 @@ constexpr ItemCase kItemCases[] = {
     {"gbk_trail_5c_only_separator_first", "<FN\\" JOU BING ">", "\\" JOU BING, JOU BING, "", "", 0,
      0},
     {"gbk_trail_5c_without_separator", "<FN" JOU ">", JOU, JOU, "", "", 0, 0},
+    // The SHA-256 field, as the publisher writes it (last) and anywhere else.
+    {"sha256_last", "<FN\\abc.txt><MD900150983CD24FB0D6963F7D28E17F72><SZ3><ZZ0><SH" SHA_ABC ">",
+     "\\abc.txt", "abc.txt", "", "900150983CD24FB0D6963F7D28E17F72", 3, 0, SHA_ABC},
+    {"sha256_first_with_blanks", "<SH  " SHA_ABC " ><FN\\a><SZ1>", "\\a", "a", "", "", 1, 0,
+     SHA_ABC},
+    {"sha256_kept_as_written", "<SHba7816bf><MD1>", "", "", "", "1", 0, 0, "ba7816bf"},
+    {"sha256_empty", "<SH><SZ2>", "", "", "", "", 2, 0, ""},
+    {"sha256_lower_case_tag_not_recognised", "<sh" SHA_ABC "><SZ2>", "", "", "", "", 2, 0, ""},
+    {"sha256_close_missing_runs_into_next", "<SHAB<SZ7>", "", "", "", "", 7, 0, "AB<SZ7"},
+    {"sha256_first_of_repeated_counts", "<SHAA><SHBB>", "", "", "", "", 0, 0, "AA"},
+    {"sha256_no_close_anywhere", "<SZ3><SH" SHA_ABC, "", "", "", "", 3, 0, ""},
 };
 
 class ParseUpdateItemTest : public testing::TestWithParam<ItemCase> {};
@@ -91,6 +105,10 @@ TEST_P(ParseUpdateItemTest, Fields) {
     EXPECT_EQ(item.checksum, c.checksum);
     EXPECT_EQ(item.size, c.size);
     EXPECT_EQ(item.zz, c.zz);
+    EXPECT_EQ(item.sha256, c.sha256);
+    // One walk over the line finds what the field rule finds for each tag.
+    EXPECT_EQ(item.sha256, GetTagValue(c.line, "SH"));
+    EXPECT_EQ(item.path, GetTagValue(c.line, "FN"));
 }
 
 INSTANTIATE_TEST_SUITE_P(CodeListTest, ParseUpdateItemTest, testing::ValuesIn(kItemCases),

@@ -51,6 +51,8 @@ void CheckEntry(const std::string& line) {
     UpdateItem item = ParseUpdateItem(line);
     CheckValue(item.path, line);
     CheckValue(item.checksum, line);
+    CheckValue(item.sha256, line);
+    Check(item.sha256 == GetTagValue(line, "SH"));
     Check(item.size == ReferenceNumber(GetTagValue(line, "SZ")));
     Check(item.zz == ReferenceNumber(GetTagValue(line, "ZZ")));
 

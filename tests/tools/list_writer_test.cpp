@@ -17,6 +17,14 @@ TEST(ListWriterTest, WritesTheFieldsInOrderWithCrLf) {
         "<FN\\program\\sample.txt><MD900150983CD24FB0D6963F7D28E17F72><SZ3><ZZ0>\r\n");
 }
 
+TEST(ListWriterTest, WritesTheSha256AsTheLastField) {
+    const char* sha = "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD";
+    EXPECT_EQ(publish::FormatListLine(
+                  {"\\abc.txt", "900150983CD24FB0D6963F7D28E17F72", 3, std::string(sha)}),
+              std::string("<FN\\abc.txt><MD900150983CD24FB0D6963F7D28E17F72><SZ3><ZZ0><SH") + sha +
+                  ">\r\n");
+}
+
 struct RoundTripCase {
     const char* label;
     const char* path;
@@ -41,7 +49,8 @@ class ListRoundTripTest : public ::testing::TestWithParam<RoundTripCase> {};
 TEST_P(ListRoundTripTest, ClientsReadBackWhatWasWritten) {
     const RoundTripCase& c = GetParam();
     const char* md5 = "D41D8CD98F00B204E9800998ECF8427E";
-    std::string line = publish::FormatListLine({c.path, md5, c.size});
+    const char* sha = "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855";
+    std::string line = publish::FormatListLine({c.path, md5, c.size, sha});
     ASSERT_GE(line.size(), 2u);
     ASSERT_EQ(line.substr(line.size() - 2), "\r\n");
     UpdateItem item = ParseUpdateItem(line.substr(0, line.size() - 2));
@@ -51,6 +60,7 @@ TEST_P(ListRoundTripTest, ClientsReadBackWhatWasWritten) {
     EXPECT_EQ(item.checksum, md5);
     EXPECT_EQ(item.size, static_cast<int32_t>(c.size));
     EXPECT_EQ(item.zz, 0);
+    EXPECT_EQ(item.sha256, sha);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ListRoundTripTest, ::testing::ValuesIn(kRoundTrips),

@@ -3,11 +3,12 @@
 configuration the publisher writes.
 
 Publishes a release with nested folders, a blank in a name, GBK names whose
-second byte is 0x5C, a 12-level and an 80-level path; starts nginx on a free
-port of 127.0.0.1; requests every archive as the client does (backslashes raw,
-blanks as %20, the client's own headers) and compares the bytes; sends ".."
-requests under either separator, which must all be refused; checks that no
-response is compressed.
+second byte is 0x5C, a 12-level and an 80-level path, twice and signed;
+starts nginx on a free port of 127.0.0.1; requests every archive and the
+list's signature as the client does (backslashes raw, blanks as %20, the
+client's own headers) and compares the bytes; sends ".." requests under
+either separator, which must all be refused; checks that the publisher's own
+trees are hidden under every spelling and that no response is compressed.
 
 usage: nginx_publish_test.py LKS-PUBLISH NGINX
 """
@@ -168,6 +169,13 @@ def check_list(port, served, files):
         text = z.read("codelist.txt")
     paths = [line[3:line.index(b">")] for line in text.split(b"\r\n") if line]
     check(paths == sorted(files), "list paths %r" % paths)
+    # The list's signature, as the client will ask for it.
+    with open(os.path.join(served, b"codelist.txt.zip.minisig"), "rb") as f:
+        signature = f.read()
+    for target in [b"/V/codelist.txt.zip.minisig", b"/V\\codelist.txt.zip.minisig"]:
+        status, headers, body = request(port, target)
+        check(status == 200 and body == signature and b"content-encoding" not in headers,
+              "%r: status %d, %d bytes" % (target, status, len(body)))
     # text/plain is what gzip compresses by default: it must stay off.
     status, headers, _ = request(port, b"/V/codelist.txt")
     check(status == 200 and b"content-encoding" not in headers,
@@ -206,8 +214,46 @@ def check_refusals(port, secret):
         check(status in (400, 403, 404), "%r: status %d" % (target, status))
         check(not any(b and b in body for b in forbidden_bodies),
               "%r: served a file from outside the root" % target)
-    status, _, _ = request(port, b"/.V.1/codelist.txt.zip")
-    check(status == 404, "the tree itself: status %d" % status)
+
+
+def check_hidden_trees(port, root, trees):
+    """The publisher's trees answer only through the version folder, under
+    every spelling of the separators."""
+    spellings = [
+        b"/%s/codelist.txt",
+        b"/%s\\codelist.txt",
+        b"/%%5c%s/codelist.txt",
+        b"/%%5C%s/codelist.txt",
+        b"/%%5c%s%%5ccodelist.txt",
+        b"/\\%s\\codelist.txt",
+        b"/\\%s/codelist.txt",
+        b"/\\\\%s\\codelist.txt",
+        b"//%s/codelist.txt",
+        b"/./%s/codelist.txt",
+        b"/.\\%s\\codelist.txt",
+        b"/.%%5c%s%%5Ccodelist.txt",
+        b"/%%2e%s/codelist.txt",
+        b"/%%5c%%2e%s/codelist.txt",
+        b"/\\%s\\codelist.txt.zip",
+    ]
+    for tree in trees:
+        check(os.path.isfile(os.path.join(root, tree, b"codelist.txt")),
+              "%r is not there to hide" % tree)
+        with open(os.path.join(root, tree, b"codelist.txt"), "rb") as f:
+            listed = f.read()
+        for spelling in spellings:
+            # "%2e" spells the tree's leading dot itself.
+            name = tree[1:] if b"%%2e" in spelling else tree
+            target = spelling % name
+            status, _, body = request(port, target)
+            check(status == 404, "%r: status %d, not 404" % (target, status))
+            check(listed not in body, "%r: served a hidden tree" % target)
+    # The version folder itself, under the same spellings.
+    for target in [b"/V/codelist.txt", b"/V\\codelist.txt", b"/V%5ccodelist.txt",
+                   b"/V%5Ccodelist.txt", b"/V%5c..%5cV/codelist.txt"]:
+        status, _, _ = request(port, target)
+        expected = 403 if b".." in target else 200
+        check(status == expected, "%r: status %d, not %d" % (target, status, expected))
 
 
 def main():
@@ -229,16 +275,25 @@ def main():
             f.write(b"the secret beside the server root")
         files = make_release(release)
         port = free_port()
-        result = subprocess.run([publisher, release, root, b"V", b"--nginx-conf", conf,
-                                 b"--listen", b"127.0.0.1:%d" % port])
-        if result.returncode != 0:
-            raise SystemExit("lks-publish failed with %d" % result.returncode)
+        key = os.path.join(base, b"list.key")
+        subprocess.run([publisher, b"--generate-key", os.path.join(base, b"list.pub"), key,
+                        b"--no-password"], check=True, stdout=subprocess.DEVNULL)
+        # Twice: the tree served before the second switch stays beside the
+        # new one, and neither may be reached by its own name.
+        for _ in range(2):
+            result = subprocess.run([publisher, release, root, b"V", b"--nginx-conf", conf,
+                                     b"--listen", b"127.0.0.1:%d" % port, b"--secret-key", key])
+            if result.returncode != 0:
+                raise SystemExit("lks-publish failed with %d" % result.returncode)
+        trees = sorted(n for n in os.listdir(root) if n.startswith(b".V."))
+        check(trees == [b".V.1", b".V.2"], "trees %r" % trees)
         served = os.path.join(root, b"V")
         proc = start_nginx(nginx, prefix, conf, port)
         try:
             check_archives(port, served, files)
             check_list(port, served, files)
             check_refusals(port, secret)
+            check_hidden_trees(port, root, trees)
         finally:
             stop_nginx(proc)
         if failures:

@@ -1,6 +1,7 @@
 #include "tools/publish/archive_writer.h"
 
 #include "engine/md5.h"
+#include "engine/sha256.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
 #include "tools/publish/name_rules.h"
@@ -71,6 +72,7 @@ bool WriteFileArchive(const std::string& zipPath, const std::string& sourcePath,
         return false;
     }
     CMD5 md5;
+    CSha256 sha256;
     uint64_t total = 0;
     std::vector<char> buffer(kChunk);
     for (;;) {
@@ -89,6 +91,7 @@ bool WriteFileArchive(const std::string& zipPath, const std::string& sourcePath,
             return false;
         }
         md5.Update(buffer.data(), static_cast<size_t>(n));
+        sha256.Update(buffer.data(), static_cast<size_t>(n));
         if (zipWriteInFileInZip(zip.get(), buffer.data(), static_cast<unsigned>(n)) != ZIP_OK) {
             *error = Failure("cannot write", zipPath);
             return false;
@@ -100,6 +103,7 @@ bool WriteFileArchive(const std::string& zipPath, const std::string& sourcePath,
     }
     stored->size = static_cast<uint32_t>(total);
     stored->md5 = platform::UpperLatin(DigestToHex(md5.Final()));
+    stored->sha256 = platform::UpperLatin(Sha256ToHex(sha256.Final()));
     return true;
 }
 

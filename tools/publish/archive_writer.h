@@ -24,7 +24,8 @@ struct ArchiveEntry {
 // What went into an archive, taken from the very bytes that were stored.
 struct StoredFile {
     uint32_t size = 0;
-    std::string md5;  // 32 upper-case hex digits
+    std::string md5;     // 32 upper-case hex digits
+    std::string sha256;  // 64 upper-case hex digits
 };
 
 // Writes the archive `zipPath` holding the file `sourcePath` as its only entry,

@@ -7,8 +7,12 @@ namespace publish {
 
 std::string FormatListLine(const ListEntry& entry) {
     // "ZZ" is carried by clients and acted on by none: always 0.
-    return "<FN" + entry.path + "><MD" + entry.md5 + "><SZ" + std::to_string(entry.size) +
-           "><ZZ0>\r\n";
+    std::string line =
+        "<FN" + entry.path + "><MD" + entry.md5 + "><SZ" + std::to_string(entry.size) + "><ZZ0>";
+    if (!entry.sha256.empty()) {
+        line += "<SH" + entry.sha256 + ">";
+    }
+    return line + "\r\n";
 }
 
 bool WriteCodeList(const std::string& path, const std::vector<ListEntry>& entries,

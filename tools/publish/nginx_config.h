@@ -7,6 +7,8 @@
 // rewrite cycles per request; each cycle replaces up to eight separators,
 // enough for 80 levels. nginx resolves "/.." before rewriting and never after,
 // so any ".." segment under either separator is refused before the rewrite.
+// The publisher's trees ".V.<n>" answer 404 under every spelling ("/", "\",
+// %5C), so that only the version folders are served.
 #pragma once
 
 #include <string>
@@ -14,7 +16,7 @@
 namespace publish {
 
 // The directives that go inside a server block (after its listen and root):
-// gzip off, the ".." refusal, the separator rewrite.
+// gzip off, the ".." refusal, the hidden trees, the separator rewrite.
 std::string NginxServerRules();
 
 // Why `root` cannot be written into a configuration; empty when it can.

@@ -10,9 +10,31 @@
 
 namespace publish {
 
+namespace {
+
+bool NextSerial(const std::string& serverRoot, const std::string& version,
+                const ListSigning& signing, uint64_t* serial, std::string* error) {
+    if (signing.serial) {
+        *serial = *signing.serial;
+        return true;
+    }
+    std::optional<uint64_t> served;
+    if (!ServedSerial(JoinPath(serverRoot, version), &served, error)) {
+        return false;
+    }
+    if (served && *served == UINT64_MAX) {
+        *error = "the served list has the last serial there is";
+        return false;
+    }
+    *serial = served ? *served + 1 : 1;
+    return true;
+}
+
+}  // namespace
+
 bool Publish(const std::string& releaseDir, const std::string& serverRoot,
              const std::string& version, PublishResult* result, std::string* error,
-             PublishObserver* observer) {
+             PublishObserver* observer, const ListSigning* signing) {
     std::string why = VersionRefusal(version);
     if (!why.empty()) {
         *error = "the version name \"" + Printable(version) + "\" " + why;
@@ -20,6 +42,10 @@ bool Publish(const std::string& releaseDir, const std::string& serverRoot,
     }
     std::vector<ReleaseFile> files;
     if (!WalkRelease(releaseDir, &files, error)) {
+        return false;
+    }
+    uint64_t serial = 0;
+    if (signing && !NextSerial(serverRoot, version, *signing, &serial, error)) {
         return false;
     }
     platform::CreateDir(serverRoot.c_str());
@@ -36,7 +62,8 @@ bool Publish(const std::string& releaseDir, const std::string& serverRoot,
                  std::to_string(platform::LastFileError()) + ")";
         return false;
     }
-    if (!BuildVersionTree(files, tree, error)) {
+    if (!BuildVersionTree(files, tree, error) ||
+        (signing && !SignListArchive(tree, version, *signing, serial, error))) {
         RemoveFolder(tree);
         return false;
     }
@@ -51,6 +78,10 @@ bool Publish(const std::string& releaseDir, const std::string& serverRoot,
     }
     result->versionPath = JoinPath(serverRoot, version);
     result->fileCount = files.size();
+    result->serial.reset();
+    if (signing) {
+        result->serial = serial;
+    }
     result->warnings.clear();
     RemoveOtherTrees(serverRoot, version, {treeName, previous}, &result->warnings);
     return true;

@@ -64,7 +64,7 @@ bool BuildVersionTree(const std::vector<ReleaseFile>& files, const std::string& 
                               &stored, error)) {
             return false;
         }
-        lines.push_back({file.listPath, stored.md5, stored.size});
+        lines.push_back({file.listPath, stored.md5, stored.size, stored.sha256});
         latest = std::max(latest, entry.dosTime);
     }
     std::string list = JoinPath(treeDir, "codelist.txt");
