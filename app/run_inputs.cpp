@@ -1,6 +1,7 @@
 #include "app/run_inputs.h"
 
 #include "app/sys_reg_info.h"
+#include "app/trusted_keys.h"
 
 std::string DefaultTempDir() {
 #ifdef _WIN32
@@ -14,6 +15,7 @@ bool SettleRunInputs(const UpdateSettings& settings, CUpdateRun& run) {
     run.m_strTempDir = DefaultTempDir();
     run.m_strHost = settings.m_bUseHost ? settings.m_strUpdateHost : kDefaultUpdateHost;
     run.m_nUpdateMode = settings.m_nUpdateMode;
+    run.m_trustedKeys = BuiltInTrustedKeys();
 
     CSysRegInfo reg;
     char value[kRegValueBufferSize];

@@ -1,10 +1,7 @@
 #include "engine/file_install.h"
 
-#include "engine/entry_path.h"
-#include "engine/item_digest.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
-#include "sys/archive_entry.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -44,35 +41,9 @@ bool CopyInto(platform::File& source, platform::File& staged, CItemDigest& diges
     }
 }
 
-// The staged file judged against the entry, as `check` says.
-bool StagedMatches(const std::string& staging, StagedCheck check, const UpdateItem* item,
-                   CItemDigest& copied) {
-    if (check == StagedCheck::None) {
-        return true;
-    }
-    if (!item) {
-        return false;
-    }
-    if (check == StagedCheck::File) {
-        return DigestMatchesItem(copied, *item);
-    }
-    // A mirror's archive: staged in the update root, where no one else
-    // writes, and read back through inflate to the file it holds.
-    CItemDigest inflated;
-    bool whole = ReadArchiveEntry(
-        staging.c_str(), EntryFileName(item->path),
-        [&](const void* data, size_t size) {
-            inflated.Update(data, size);
-            return true;
-        },
-        nullptr);
-    return whole && DigestMatchesItem(inflated, *item);
-}
-
 // Writes `source` into `staging` (a new file), checked, with the source's
 // attributes and last-write time.
-bool Stage(const std::string& source, const std::string& staging, StagedCheck check,
-           const UpdateItem* item) {
+bool Stage(const std::string& source, const std::string& staging, const StagedCheck& check) {
     platform::File in;
     platform::File out;
     if (!in.Open(source.c_str(), platform::File::Mode::ReadDenyWrite) ||
@@ -86,7 +57,7 @@ bool Stage(const std::string& source, const std::string& staging, StagedCheck ch
               in.GetWriteTime(&written) && out.SetWriteTime(written) &&
               out.SetDosAttributes(attributes);
     ok = out.Close() && ok;
-    return ok && StagedMatches(staging, check, item, digest);
+    return ok && (!check || check(staging, digest));
 }
 
 }  // namespace
@@ -127,8 +98,8 @@ bool RemoveFileForced(const std::string& path) {
     return platform::RemoveFile(path.c_str()) || !platform::GetAttributes(path.c_str()).exists;
 }
 
-bool InstallFile(const std::string& source, const std::string& target, StagedCheck check,
-                 const UpdateItem* item) {
+bool InstallFile(const std::string& source, const std::string& target,
+                 const StagedCheck& check) {
     std::string local = platform::ReplaceChar(target, '/', '\\');
     std::string staging = StagingPathFor(local);
     if (staging.empty() || staging == local) {
@@ -139,7 +110,7 @@ bool InstallFile(const std::string& source, const std::string& target, StagedChe
     if (!RemoveFileForced(staging)) {
         return false;
     }
-    if (!Stage(source, staging, check, item)) {
+    if (!Stage(source, staging, check)) {
         RemoveFileForced(staging);
         return false;
     }

@@ -3,27 +3,25 @@
 // staging file beside its target, checked there, and renamed over it.
 #pragma once
 
-#include "engine/update_item.h"
+#include "engine/item_digest.h"
 
+#include <functional>
 #include <string>
 
-// How InstallFile checks what it staged.
-enum class StagedCheck {
-    None,     // the update list itself
-    File,     // the entry's file: its bytes against the entry's checksums
-    Archive,  // the entry's archive (a mirror): the file it holds, inflated
-};
+// Judges a staged file before it replaces its target: `staged` is its path,
+// `copied` has seen exactly the bytes written into it.
+using StagedCheck = std::function<bool(const std::string& staged, CItemDigest& copied)>;
 
 // Copies `source` to `target` through a staging file in the target's folder
 // (StagingPathFor), replacing the target in one rename; a read-only target is
 // replaced all the same, and the new file keeps the source's read-only
 // attribute and last-write time. The source is never read through a link.
-// With a check other than None, the staged bytes are checked against `item`
-// before the rename. The folders above the target are created first ("/"
-// separates them as "\" does). False, with the target untouched and no
-// staging file left, when any step fails.
+// With a check, the staged file must pass it before the rename. The folders
+// above the target are created first ("/" separates them as "\" does).
+// False, with the target untouched and no staging file left, when any step
+// fails.
 bool InstallFile(const std::string& source, const std::string& target,
-                 StagedCheck check = StagedCheck::None, const UpdateItem* item = nullptr);
+                 const StagedCheck& check = StagedCheck());
 
 // The staging file of `target`: a short name of this program's own pattern
 // in the same folder, derived from the target's name, never longer than the

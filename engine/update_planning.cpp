@@ -25,9 +25,14 @@ bool ChecksumsAgree(const std::string& installed, const std::string& fresh) {
 
 }  // namespace
 
+bool IsEntryUsable(const CUpdateRun& run, const UpdateItem& item) {
+    return IsSafeEntryPath(item.path) &&
+           (!run.m_bSignedList || (HasFullChecksum(item) && HasWellFormedSha256(item)));
+}
+
 bool IsFileFetched(UpdateItem item, CUpdateRun& run) {
     // Nothing outside the temporary folder is ever opened for a list entry.
-    if (!IsSafeEntryPath(item.path)) {
+    if (!IsEntryUsable(run, item)) {
         return false;
     }
     std::string path = platform::ReplaceChar(run.m_strTempDir + item.path, '/', '\\');
@@ -46,7 +51,8 @@ bool IsFileFetched(UpdateItem item, CUpdateRun& run) {
                                          return true;
                                      },
                                      nullptr);
-        return read && HasFullChecksum(item) && digest.FinalMd5() == item.checksum;
+        return read && HasFullChecksum(item) && digest.FinalMd5() == item.checksum &&
+               (item.sha256.empty() || digest.FinalSha256() == platform::UpperLatin(item.sha256));
     }
     {
         platform::File probe;
@@ -60,7 +66,12 @@ bool IsFileFetched(UpdateItem item, CUpdateRun& run) {
     } catch (const CFileException&) {
         return false;  // vanished or locked since the probe: fetch it again
     }
-    return platform::UpperLatin(checksum) == item.checksum;
+    if (platform::UpperLatin(checksum) != item.checksum) {
+        return false;
+    }
+    // A SHA-256 is checked where the file is installed; an unpacked file
+    // left by an earlier run is not read twice for it here.
+    return true;
 }
 
 bool BuildDownloadList(CUpdateRun& run) {

@@ -12,6 +12,10 @@
 // there is nothing to do or the new list cannot be opened.
 bool BuildDownloadList(CUpdateRun& run);
 
+// True for an entry that may be fetched and installed: a safe path, and in a
+// signed list a full MD5 (and a well-formed SHA-256 where it has one).
+bool IsEntryUsable(const CUpdateRun& run, const UpdateItem& item);
+
 // True when the temporary folder holds the entry's file with its checksum
 // (compared upper-cased). False when the file is missing, cannot be opened or
 // cannot be read through.

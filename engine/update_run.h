@@ -4,6 +4,8 @@
 #pragma once
 
 #include "app/update_settings.h"
+#include "engine/list_check.h"
+#include "engine/minisign.h"
 #include "engine/update_display.h"
 #include "engine/update_item.h"
 
@@ -32,6 +34,15 @@ public:
     // those it found fetched earlier, the worker those it fetched and checked.
     std::vector<size_t> m_arrCodeIndexOfDownload;  // m_arrCodeList index of m_arrDownload[k]
     std::vector<bool> m_arrInstallable;            // parallel to m_arrCodeList
+
+    // The keys a list must be signed with; none: lists are taken unsigned.
+    std::vector<MinisignPublicKey> m_trustedKeys;
+    // Set once the new list's signature and claims were verified: then every
+    // entry must carry its checksums, and the signature is recorded.
+    bool m_bSignedList = false;
+    std::string m_strListSignature;  // the verified signature file
+    std::string m_strListMd5;        // of the list planned with, as recorded at the end
+    ListCheck m_listCheck = ListCheck::NotChecked;  // why a list was not used
 
     // Set by the worker once its last download has returned, before any
     // closing text: a download notification still on its way is then not

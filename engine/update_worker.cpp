@@ -4,6 +4,8 @@
 #include "engine/file_checksum.h"
 #include "engine/file_install.h"
 #include "engine/item_digest.h"
+#include "engine/list_claims.h"
+#include "engine/minisign.h"
 #include "engine/update_planning.h"
 #include "engine/update_texts.h"
 #include "net/http_downloader.h"
@@ -14,21 +16,122 @@
 #include "sys/office_closer.h"
 #include "sys/unzipper.h"
 
+#include <ctime>
+#include <memory>
+#include <optional>
+
 namespace {
 
 constexpr char kListName[] = "codelist.txt";
+constexpr char kSignatureSuffix[] = ".minisig";
 
-// An unpacked file matches its entry's checksum (either letter case), or the
-// entry gives none to check against.
-bool MatchesListedChecksum(const std::string& file, const UpdateItem& item) {
-    if (!HasFullChecksum(item)) {
-        return true;
-    }
-    try {
-        return platform::UpperLatin(GetFileMD5(file)) == platform::UpperLatin(item.checksum);
-    } catch (const CFileException&) {
+// What an unpacked list may hold: a 100,000-entry list is about 10 MiB.
+constexpr uint64_t kMaxListSize = 64ull << 20;
+// An item's unpacked files: its listed size (and a little) when a signed list
+// gives one, otherwise this.
+constexpr uint64_t kMaxUnpackedItem = 1ull << 30;
+constexpr uint64_t kUnpackSlack = 64 << 10;
+
+// Reads a small file whole through a handle that refuses links; false when
+// it cannot be read or holds more than `limit` bytes.
+bool ReadSmallFile(const std::string& path, size_t limit, std::string* text) {
+    platform::File file;
+    if (!file.Open(path.c_str(), platform::File::Mode::ReadDenyWrite)) {
         return false;
     }
+    text->clear();
+    char block[4096];
+    for (;;) {
+        long got = file.Read(block, sizeof block);
+        if (got < 0 || text->size() + static_cast<size_t>(got) > limit) {
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        text->append(block, static_cast<size_t>(got));
+    }
+}
+
+// The serial of the list the installation last recorded, from its recorded
+// signature; none before the first signed update.
+std::optional<uint64_t> RecordedSerial(const CUpdateRun& run) {
+    std::string text;
+    MinisignSignature signature;
+    ListClaims claims;
+    std::string record = run.m_strInstallPath + "\\" + kListName + ".zip" + kSignatureSuffix;
+    if (ReadSmallFile(record, kMaxMinisignSignatureText, &text) &&
+        ParseMinisignSignature(text, &signature) &&
+        ParseListClaims(signature.trustedComment, &claims)) {
+        return claims.serial;
+    }
+    return std::nullopt;
+}
+
+// Fetches the list archive's signature and checks it, and what it claims,
+// before anything of the archive is read.
+ListCheck VerifyListArchive(CUpdateRun& run, const std::string& archive) {
+    std::string local = archive + kSignatureSuffix;
+    std::string server = run.m_strVersion + "/" + kListName + ".zip" + kSignatureSuffix;
+    RemoveFileForced(local);
+    if (!g_downloader.DownloadFile(local.c_str(), server.c_str())) {
+        return ListCheck::SignatureMissing;
+    }
+    std::string text;
+    if (!ReadSmallFile(local, kMaxMinisignSignatureText, &text)) {
+        return ListCheck::SignatureMalformed;
+    }
+    std::string comment;
+    switch (VerifyMinisignSignatureOfFile(archive, text, run.m_trustedKeys, &comment)) {
+        case SignatureStatus::Ok: break;
+        case SignatureStatus::Malformed: return ListCheck::SignatureMalformed;
+        case SignatureStatus::UnknownKey: return ListCheck::UnknownKey;
+        case SignatureStatus::BadSignature:
+        case SignatureStatus::BadGlobalSignature: return ListCheck::BadSignature;
+        case SignatureStatus::Unreadable: return ListCheck::Missing;
+    }
+    ListClaims claims;
+    if (!ParseListClaims(comment, &claims)) {
+        return ListCheck::ClaimsMalformed;
+    }
+    switch (CheckListClaims(claims, run.m_strVersion, RecordedSerial(run),
+                            static_cast<int64_t>(time(nullptr)))) {
+        case ClaimsVerdict::Accepted: break;
+        case ClaimsVerdict::WrongVersion: return ListCheck::WrongVersion;
+        case ClaimsVerdict::Rollback: return ListCheck::Rollback;
+        case ClaimsVerdict::Expired: return ListCheck::Expired;
+    }
+    run.m_strListSignature = text;
+    run.m_bSignedList = true;
+    return ListCheck::Verified;
+}
+
+// The bytes an item's archive may unpack to.
+uint64_t UnpackLimitOf(const CUpdateRun& run, const UpdateItem& item) {
+    return run.m_bSignedList && item.size > 0 ? static_cast<uint64_t>(item.size) + kUnpackSlack
+                                              : kMaxUnpackedItem;
+}
+
+// An unpacked file matches its entry's checksums (either letter case), or the
+// entry gives none to check against.
+bool MatchesListedChecksum(const std::string& file, const UpdateItem& item) {
+    if (!HasFullChecksum(item) && item.sha256.empty()) {
+        return true;
+    }
+    platform::File in;
+    if (!in.Open(file.c_str(), platform::File::Mode::ReadDenyWrite)) {
+        return false;
+    }
+    CItemDigest digest;
+    static constexpr size_t kBlock = 256 * 1024;
+    std::unique_ptr<char[]> block(new char[kBlock]);
+    for (long got; (got = in.Read(block.get(), kBlock)) != 0;) {
+        if (got < 0) {
+            return false;
+        }
+        digest.Update(block.get(), static_cast<size_t>(got));
+    }
+    return DigestMatchesItem(digest, item);
 }
 
 // A fetched archive holds the entry's file with the listed checksum.
@@ -70,7 +173,7 @@ bool DownloadItems(CUpdateRun& run) {
         int row = run.m_nCurrent;
         const UpdateItem& item = run.m_arrDownload[static_cast<size_t>(row)];
         display.ShowRow(row);
-        if (!IsSafeEntryPath(item.path)) {
+        if (!IsEntryUsable(run, item)) {
             // Never asked of the server, never written: the list is not to be trusted.
             display.SetRowStatus(row, kTextFailed);
             error = true;
@@ -94,7 +197,8 @@ bool DownloadItems(CUpdateRun& run) {
             // survive the new one.
             RemoveFileForced(unpacked);
             if (platform::IsLinkFreeBelow(run.m_strTempDir, localPath) &&
-                UnzipArchive(localPath.c_str(), folder.c_str(), false) &&
+                UnzipArchive(localPath.c_str(), folder.c_str(), false, nullptr,
+                             UnpackLimitOf(run, item)) &&
                 platform::IsLinkFreeBelow(run.m_strTempDir, unpacked) &&
                 MatchesListedChecksum(unpacked, item)) {
                 platform::RemoveFile(localPath.c_str());
@@ -124,7 +228,6 @@ bool InstallItems(CUpdateRun& run) {
     IUpdateDisplay& display = run.Display();
     bool server = run.m_nUpdateMode == UPDATE_MODE_SERVER;
     std::string suffix = server ? ".zip" : "";
-    StagedCheck check = server ? StagedCheck::Archive : StagedCheck::File;
     int count = static_cast<int>(run.m_arrCodeList.size());
     display.SetBarRange32(ProgressBar::Current, count);
     display.SetStatusText(kTextCopying);
@@ -137,9 +240,11 @@ bool InstallItems(CUpdateRun& run) {
         // arrive: one that cannot is an error, never skipped.
         if (run.m_arrInstallable[index]) {
             std::string source = TempPathOf(run, item) + suffix;
-            ok = IsSafeEntryPath(item.path) &&
-                 platform::IsLinkFreeBelow(run.m_strTempDir, source) &&
-                 InstallFile(source, InstallPathOf(run, item) + suffix, check, &item) && ok;
+            StagedCheck check = [&item, server](const std::string& staged, CItemDigest& copied) {
+                return server ? ArchiveMatchesItem(staged, item) : DigestMatchesItem(copied, item);
+            };
+            ok = IsEntryUsable(run, item) && platform::IsLinkFreeBelow(run.m_strTempDir, source) &&
+                 InstallFile(source, InstallPathOf(run, item) + suffix, check) && ok;
         }
         display.SetBarPos(ProgressBar::Current, k);
     }
@@ -148,12 +253,38 @@ bool InstallItems(CUpdateRun& run) {
     }
     std::string fromList = run.m_strTempDir + "\\" + kListName;
     std::string toList = run.m_strInstallPath + "\\" + kListName;
-    if (server && !InstallFile(fromList + ".zip", toList + ".zip")) {
-        return false;
+    if (server) {
+        // The mirror serves the vendor's signed archive, checked once more as staged.
+        StagedCheck signedArchive = [&run](const std::string& staged, CItemDigest&) {
+            std::string comment;
+            return !run.m_bSignedList ||
+                   VerifyMinisignSignatureOfFile(staged, run.m_strListSignature,
+                                                 run.m_trustedKeys,
+                                                 &comment) == SignatureStatus::Ok;
+        };
+        if (!InstallFile(fromList + ".zip", toList + ".zip", signedArchive)) {
+            return false;
+        }
+    }
+    if (run.m_bSignedList) {
+        // The verified signature: the record the next run's rollback check
+        // reads, and what a mirror's clients verify.
+        StagedCheck same = [&run](const std::string& staged, CItemDigest&) {
+            std::string text;
+            return ReadSmallFile(staged, kMaxMinisignSignatureText, &text) &&
+                   text == run.m_strListSignature;
+        };
+        if (!InstallFile(fromList + ".zip" + kSignatureSuffix, toList + ".zip" + kSignatureSuffix,
+                         same)) {
+            return false;
+        }
     }
     // The record of what is installed comes last: it never claims files that
-    // are not there.
-    return InstallFile(fromList, toList);
+    // are not there, and it is the list this run planned with.
+    StagedCheck planned = [&run](const std::string&, CItemDigest& copied) {
+        return copied.FinalMd5() == run.m_strListMd5;
+    };
+    return InstallFile(fromList, toList, planned);
 }
 
 }  // namespace
@@ -161,20 +292,44 @@ bool InstallItems(CUpdateRun& run) {
 bool FetchCodeList(CUpdateRun& run) {
     std::string local = run.m_strTempDir + "\\" + kListName + ".zip";
     std::string server = run.m_strVersion + "/" + kListName + ".zip";
+    run.m_listCheck = ListCheck::Missing;
     if (!g_downloader.DownloadFile(local.c_str(), server.c_str())) {
         return false;
     }
+    if (!run.m_trustedKeys.empty()) {
+        // Nothing of an unsigned or wrongly signed list is read.
+        run.m_listCheck = VerifyListArchive(run, local);
+        if (run.m_listCheck != ListCheck::Verified) {
+            return false;
+        }
+    }
     // A list left by an earlier run must not stand in for a missing one.
-    RemoveFileForced(run.m_strTempDir + "\\" + kListName);
+    std::string list = run.m_strTempDir + "\\" + kListName;
+    RemoveFileForced(list);
     UnzipReport report;
-    if (!UnzipArchive(local.c_str(), run.m_strTempDir.c_str(), false, &report)) {
+    if (!UnzipArchive(local.c_str(), run.m_strTempDir.c_str(), false, &report, kMaxListSize)) {
         return false;
     }
     // A list that did not unpack whole is damaged, not missing: nothing of it counts.
     for (const std::string& name : report.failedEntries) {
         if (name == kListName) {
+            run.m_listCheck = ListCheck::Damaged;
             return false;
         }
+    }
+    // What the planning reads is what will be recorded: its checksum, taken
+    // from the archive that was fetched (and verified).
+    CItemDigest digest;
+    ReadArchiveEntry(
+        local.c_str(), kListName,
+        [&](const void* data, size_t size) {
+            digest.Update(data, size);
+            return true;
+        },
+        nullptr);
+    run.m_strListMd5 = digest.FinalMd5();
+    if (run.m_listCheck == ListCheck::Missing) {
+        run.m_listCheck = ListCheck::NotChecked;
     }
     return true;
 }
@@ -187,9 +342,14 @@ UpdateOutcome RunUpdate(CUpdateRun& run, const AskOkCancel& ask) {
 
     // Files fetched earlier count only from a folder no one else could change.
     platform::CreateParentFolders(run.m_strTempDir);
-    if (!platform::MakePrivateFolder(run.m_strTempDir.c_str()) || !FetchCodeList(run)) {
+    bool privateFolder = platform::MakePrivateFolder(run.m_strTempDir.c_str());
+    if (!privateFolder || !FetchCodeList(run)) {
+        if (!privateFolder) {
+            run.m_listCheck = ListCheck::NoPrivateFolder;
+        }
         ShowClosingText(run, kTextListNotFound);
-        return UpdateOutcome::ListNotFound;
+        return IsTrustFailure(run.m_listCheck) ? UpdateOutcome::ListNotTrusted
+                                               : UpdateOutcome::ListNotFound;
     }
     if (!BuildDownloadList(run)) {
         ShowClosingText(run, kTextAlreadyNewest);

@@ -13,6 +13,7 @@ enum class UpdateOutcome {
     Completed,        // installed, the new list recorded, the temporary folder gone
     NothingToUpdate,  // the installation already matches the list
     ListNotFound,     // the update list could not be fetched or unpacked
+    ListNotTrusted,   // its signature or what it claims does not hold (run.m_listCheck)
     DownloadErrors,   // an item failed to download, unpack or verify; nothing installed
     Cancelled,        // the user would not close the suite; nothing installed
     InstallFailed,    // a file could not be put into the installation; list not recorded

@@ -190,7 +190,10 @@ bool CUnzipper::WriteCurrentEntry(const char* szPath, const UnzipFileInfo& info)
             if (read == 0) {
                 break;
             }
-            if (read < 0 || !output.Write(buffer, static_cast<size_t>(read))) {
+            // Past its declared size an entry is a bomb or damaged: stop at once.
+            if (read < 0 || static_cast<uint64_t>(written) + static_cast<uint64_t>(read) >
+                                info.dwUncompressedSize ||
+                !output.Write(buffer, static_cast<size_t>(read))) {
                 complete = false;
                 break;
             }
@@ -214,9 +217,26 @@ bool CUnzipper::WriteCurrentEntry(const char* szPath, const UnzipFileInfo& info)
     return true;
 }
 
+bool CUnzipper::DeclaredSizeFits() {
+    if (m_sizeLimit == UINT64_MAX) {
+        return true;
+    }
+    uint64_t total = 0;
+    UnzipFileInfo info;
+    for (bool more = GotoFirstFile(nullptr); more; more = GotoNextFile(nullptr)) {
+        if (GetFileInfo(info)) {
+            total += info.dwUncompressedSize;
+            if (total > m_sizeLimit) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 bool CUnzipper::UnzipTo(const char* szFolder, bool bIgnoreFilePath) {
-    if (!m_uzFile || !szFolder || !CreateFolder(szFolder) || GetFileCount() == 0 ||
-        !GotoFirstFile(nullptr)) {
+    if (!m_uzFile || !szFolder || GetFileCount() == 0 || !DeclaredSizeFits() ||
+        !CreateFolder(szFolder) || !GotoFirstFile(nullptr)) {
         return false;
     }
     do {
@@ -226,12 +246,13 @@ bool CUnzipper::UnzipTo(const char* szFolder, bool bIgnoreFilePath) {
 }
 
 bool UnzipArchive(const char* szZipPath, const char* szFolder, bool bIgnoreFilePath,
-                  UnzipReport* report) {
+                  UnzipReport* report, uint64_t sizeLimit) {
     if (!szZipPath || !*szZipPath) {
         return false;
     }
     CUnzipper unzipper;
     unzipper.SetReport(report);
+    unzipper.SetSizeLimit(sizeLimit);
     if (!unzipper.Open(szZipPath)) {
         return false;
     }

@@ -67,22 +67,29 @@ public:
     bool UnzipFile(const char* szFolder = nullptr, bool bIgnoreFilePath = false);
     // Where UnzipFile notes the entries it fails on from now on (null: nowhere).
     void SetReport(UnzipReport* report) { m_report = report; }
+    // The most that UnzipTo may write: an archive whose entries declare more
+    // together is refused before anything is written.
+    void SetSizeLimit(uint64_t bytes) { m_sizeLimit = bytes; }
     // Writes every entry; a failing entry is skipped. True when the archive
-    // was opened and walked: it has entries and the folder could be made.
+    // was opened and walked: it has entries, they fit the size limit, and the
+    // folder could be made.
     bool UnzipTo(const char* szFolder, bool bIgnoreFilePath = false);
 
 private:
     bool CurrentHasExtension(const char* szExt);
     bool UnzipCurrent(const char* szFolder, bool bIgnoreFilePath);
+    bool DeclaredSizeFits();
     bool WriteCurrentEntry(const char* szPath, const UnzipFileInfo& info);
 
     void* m_uzFile = nullptr;  // minizip's unzFile
     UnzipReport* m_report = nullptr;
+    uint64_t m_sizeLimit = UINT64_MAX;
     char m_szOutputFolder[platform::kMaxPath] = {};
 };
 
 // Unpacks the archive at `szZipPath` into `szFolder`: false when the archive
-// cannot be opened or walked (see CUnzipper::UnzipTo). The entries that
-// failed are noted in `report` when one is given.
+// cannot be opened or walked (see CUnzipper::UnzipTo), or when its entries
+// declare more than `sizeLimit` bytes together. The entries that failed are
+// noted in `report` when one is given.
 bool UnzipArchive(const char* szZipPath, const char* szFolder, bool bIgnoreFilePath,
-                  UnzipReport* report = nullptr);
+                  UnzipReport* report = nullptr, uint64_t sizeLimit = UINT64_MAX);

@@ -81,12 +81,15 @@ TEST(FileInstallTest, StagedBytesAreCheckedBeforeTheRename) {
     ASSERT_TRUE(testsupport::WriteFileBytes(target, "installed"));
     ASSERT_TRUE(testsupport::WriteFileBytes(dir / "fetched.dll", "swapped by someone"));
     UpdateItem item = ItemWithMd5("\\a.dll", "what the list names");
-    EXPECT_FALSE(InstallFile(dir / "fetched.dll", target, StagedCheck::File, &item));
+    StagedCheck check = [&item](const std::string&, CItemDigest& copied) {
+        return DigestMatchesItem(copied, item);
+    };
+    EXPECT_FALSE(InstallFile(dir / "fetched.dll", target, check));
     EXPECT_EQ(testsupport::ReadFileBytes(target), "installed");
     EXPECT_FALSE(testsupport::FileExists(StagingPathFor(target)));
 
     ASSERT_TRUE(testsupport::WriteFileBytes(dir / "fetched.dll", "what the list names"));
-    EXPECT_TRUE(InstallFile(dir / "fetched.dll", target, StagedCheck::File, &item));
+    EXPECT_TRUE(InstallFile(dir / "fetched.dll", target, check));
     EXPECT_EQ(testsupport::ReadFileBytes(target), "what the list names");
 }
 

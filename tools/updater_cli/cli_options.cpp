@@ -23,7 +23,13 @@ const char kCliUsage[] =
     "  --timings            at the end, the time of each stage on standard error\n"
     "                       (list, planning, connect, transfer, unpack+verify,\n"
     "                       close check, copy, cleanup), told by what the run shows\n"
+    "  --trusted-key FILE   also trust this minisign public key (may be repeated)\n"
     "  --help               this text\n"
+    "With a trusted key (built in, or given) the update list must carry a valid\n"
+    "signature by one of them for its version folder, no older than the list last\n"
+    "installed and not expired, and every entry must give its checksums. Without\n"
+    "any key lists are taken unsigned, and an entry without a checksum is installed\n"
+    "unchecked.\n"
     "Exit status:\n"
     "  0  updated, or nothing to update\n"
     "  2  bad usage\n"
@@ -32,7 +38,8 @@ const char kCliUsage[] =
     "  5  cancelled: the suite kept running\n"
     "  6  a file could not be installed (run again to finish)\n"
     "  7  another updater is running\n"
-    "  8  no installation folder (registry Path missing)\n";
+    "  8  no installation folder (registry Path missing)\n"
+    "  9  the update list is not trusted (its signature or what it claims)\n";
 
 namespace {
 
@@ -71,6 +78,8 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* o, std::string* error) {
             o->version = value;
         } else if (arg == "--host") {
             o->host = value;
+        } else if (arg == "--trusted-key") {
+            o->trustedKeys.push_back(value);
         } else if (arg == "--temp") {
             o->temp = value;
         } else if (arg == "--registry-root") {

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 struct CliOptions {
     std::optional<std::string> install;  // installation folder
@@ -17,6 +18,7 @@ struct CliOptions {
     int maxAsks = 3;       // OK answers before a still-running suite counts as Cancel
     bool timings = false;  // per-stage times on stderr at the end
     bool help = false;
+    std::vector<std::string> trustedKeys;  // minisign public key files, beside the built-in ones
 };
 
 // False with `error` set for a command line that cannot be used.

@@ -5,6 +5,7 @@
 #include "cli_options.h"
 #include "console_display.h"
 #include "engine/download_view.h"
+#include "engine/minisign.h"
 #include "engine/update_worker.h"
 #include "platform/console_text.h"
 #include "platform/fs.h"
@@ -27,7 +28,30 @@ enum ExitCode {
     kExitInstallFailed = 6,
     kExitAlreadyRunning = 7,
     kExitNoInstallation = 8,
+    kExitListNotTrusted = 9,
 };
+
+// The public keys of minisign key files; false, naming the file, when one is no key.
+bool ReadTrustedKeys(const std::vector<std::string>& files, std::vector<MinisignPublicKey>* keys,
+                     std::string* error) {
+    for (const std::string& name : files) {
+        std::string text;
+        MinisignPublicKey key;
+        FILE* file = fopen(name.c_str(), "rb");
+        if (file) {
+            char buffer[kMaxMinisignKeyText + 1];
+            size_t got = fread(buffer, 1, sizeof buffer, file);
+            fclose(file);
+            text.assign(buffer, got);
+        }
+        if (!file || !ParseMinisignPublicKey(text, &key)) {
+            *error = "not a minisign public key file: " + name;
+            return false;
+        }
+        keys->push_back(key);
+    }
+    return true;
+}
 
 // Whether this process may make files in `folder`: tried with a probe file
 // of the updater's own staging pattern, removed again.
@@ -47,6 +71,7 @@ int ExitCodeOf(UpdateOutcome outcome) {
         case UpdateOutcome::Completed:
         case UpdateOutcome::NothingToUpdate: return kExitOk;
         case UpdateOutcome::ListNotFound: return kExitListNotFound;
+        case UpdateOutcome::ListNotTrusted: return kExitListNotTrusted;
         case UpdateOutcome::DownloadErrors: return kExitDownloadErrors;
         case UpdateOutcome::Cancelled: return kExitCancelled;
         case UpdateOutcome::InstallFailed: return kExitInstallFailed;
@@ -89,6 +114,10 @@ int main(int argc, char** argv) {
     if (options.port) run.m_nPort = *options.port;
     if (options.temp) run.m_strTempDir = *options.temp;
     if (options.mode) run.m_nUpdateMode = *options.mode;
+    if (!ReadTrustedKeys(options.trustedKeys, &run.m_trustedKeys, &error)) {
+        fprintf(stderr, "lksupdate-cli: %s\n", error.c_str());
+        return kExitUsage;
+    }
 
 #ifndef _WIN32
     SetUpdaterGuardPath(run.m_strTempDir + ".lock");
@@ -131,6 +160,10 @@ int main(int argc, char** argv) {
     if (options.timings) {
         display.SetStageTimes(nullptr);
         times.Print(stderr);
+    }
+    if (outcome == UpdateOutcome::ListNotTrusted || outcome == UpdateOutcome::ListNotFound) {
+        fprintf(stderr, "lksupdate-cli: the update list was not used: %s\n",
+                ListCheckName(run.m_listCheck));
     }
     if (outcome == UpdateOutcome::InstallFailed && !MayWriteFolder(run.m_strInstallPath)) {
         fprintf(stderr,
