@@ -167,6 +167,7 @@ class UpdateTest(unittest.TestCase):
         self.nginx_pid = None
         self.lists = {}
         self.runs = 0
+        self.trusted = []  # public key files the updater is given
         # Cleanups run last first: a test's own ones, then nginx, then the folder.
         self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
         self.addCleanup(self.stop_nginx)
@@ -183,13 +184,15 @@ class UpdateTest(unittest.TestCase):
                 time.sleep(0.05)
             self.nginx_pid = None
 
-    def publish(self, files, name, server=None, read_only=()):
+    def publish(self, files, name, server=None, read_only=(), key=None):
         release = os.path.join(self.dir, name)
         write_tree(release, files, read_only)
         conf = os.path.join(self.dir, 'nginx.conf')
         root = server or self.server
+        signing = ['--secret-key', key] if key else []
         subprocess.run([ARGS.publish, release, root, 'V', '--nginx-conf', conf,
-                        '--listen', f'127.0.0.1:{self.port}'], check=True, stdout=subprocess.DEVNULL)
+                        '--listen', f'127.0.0.1:{self.port}', *signing], check=True,
+                       stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
         with open(os.path.join(root, 'V', 'codelist.txt'), 'rb') as f:
             self.lists[name] = f.read()
         return release
@@ -249,9 +252,10 @@ class UpdateTest(unittest.TestCase):
             chown_tree(self.install, owner)
 
     def update_command(self, *extra, install=None, as_test_user=False):
+        keys = [arg for key in self.trusted for arg in ('--trusted-key', program_path(key))]
         args = ['--install', program_path(install or self.install), '--version', 'V',
                 '--host', '127.0.0.1', '--port', str(self.port),
-                '--temp', program_path(self.temp), *extra]
+                '--temp', program_path(self.temp), *keys, *extra]
         if as_test_user:
             return [AS_TEST_USER, ARGS.cli, *args]  # a *.exe runs in lkstest's own Wine prefix
         return [WINE_RUN, ARGS.cli, *args] if ARGS.wine else [ARGS.cli, *args]
@@ -395,6 +399,23 @@ class UpdateTest(unittest.TestCase):
         with open(os.path.join(self.dir, 'x'), 'wb') as f:
             f.write(b'x')  # where the climbing name points
         return outside, read_tree(outside)
+
+    def make_key(self, name):
+        """A key pair made by the publisher, without a password: (public, secret)."""
+        pub = os.path.join(self.dir, name + '.pub')
+        sec = os.path.join(self.dir, name + '.key')
+        subprocess.run([ARGS.publish, '--generate-key', pub, sec, '--no-password'], check=True,
+                       stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        return pub, sec
+
+    def sign_with_minisign(self, sec, comment=None):
+        """Signs the served list archive with the minisign tool itself."""
+        archive = os.path.join(self.server, 'V', 'codelist.txt.zip')
+        cmd = ['minisign', '-S', '-s', sec, '-m', archive, '-x', archive + '.minisig']
+        if comment is not None:
+            cmd += ['-t', comment]
+        subprocess.run(cmd, check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+
 
     def expect_closing_text(self, result, text):
         """The run's last status line is its closing text: no download notice comes after it."""
@@ -771,6 +792,164 @@ class UpdateTest(unittest.TestCase):
         self.expect_update(4)
         self.expect_installed(REL1, 'rel1')
         self.assertNotIn(b'x.dll', b' '.join(self.requested_since(mark)))
+
+    def test_signed_tree_updates_a_keyed_updater_and_records_its_signature(self):
+        pub, sec = self.make_key('vendor')
+        self.trusted = [pub]
+        self.install_release1()
+        self.publish(REL2, 'rel2', key=sec)
+        self.serve()
+        mark = self.log_mark()
+        self.expect_update(0)
+        self.expect_installed_signed(REL2, 'rel2')
+        self.assertIn(LIST_REQUEST + b'.minisig', self.requested_since(mark))
+        self.expect_closing_text(self.expect_update(0), '当前版本已经是最新的版本.')
+
+    def expect_installed_signed(self, files, release, signature=None):
+        """As expect_installed, with the signature (by default the served one) recorded too."""
+        if signature is None:
+            with open(os.path.join(self.server, 'V', 'codelist.txt.zip.minisig'), 'rb') as f:
+                signature = f.read()
+        record = os.path.join(self.install, 'codelist.txt.zip.minisig')
+        with open(record, 'rb') as f:
+            self.assertEqual(f.read(), signature, 'the verified signature is recorded')
+        os.remove(record)
+        self.expect_installed(files, release)
+        with open(record, 'wb') as f:
+            f.write(signature)
+
+    def test_lists_without_a_valid_signature_install_nothing(self):
+        pub, sec = self.make_key('vendor')
+        _, other = self.make_key('other')
+        self.trusted = [pub]
+        folder = os.path.join(self.server, 'V')
+
+        def remove_signature():
+            os.remove(os.path.join(folder, 'codelist.txt.zip.minisig'))
+
+        def garble_signature():
+            with open(os.path.join(folder, 'codelist.txt.zip.minisig'), 'wb') as f:
+                f.write(b'untrusted comment: x\nnot base64\n')
+
+        def tamper_list():
+            # Another file with a checksum that matches it, under the vendor's old signature.
+            evil = b'evil library'
+            listing = self.lists['rel2'].replace(
+                b'<FN\\program\\lkcore.dll>',
+                b'<FN\\program\\lkcore.dll><MD' + hashlib.md5(evil).hexdigest().upper().encode() + b'>')
+            signature = os.path.join(folder, 'codelist.txt.zip.minisig')
+            with open(signature, 'rb') as f:
+                kept = f.read()
+            self.serve_list(listing, 'rel2')
+            with open(signature, 'wb') as f:
+                f.write(kept)
+            with zipfile.ZipFile(os.path.join(folder, 'program', 'lkcore.dll.zip'), 'w') as z:
+                z.writestr('lkcore.dll', evil)
+
+        cases = {
+            'unsigned': (remove_signature, 'the signature could not be fetched'),
+            'malformed signature': (garble_signature, 'malformed signature'),
+            'tampered list and archive': (tamper_list, 'bad signature'),
+            'unknown key': (lambda: self.sign_with_minisign(other, 'lksupdate version=V serial=99'),
+                            'signed by an unknown key'),
+            'wrong version': (lambda: self.sign_with_minisign(sec, 'lksupdate version=W serial=99'),
+                              'signed for another version'),
+            "minisign's own comment": (lambda: self.sign_with_minisign(sec),
+                                       'not a list signature of this program'),
+            'expired': (lambda: self.sign_with_minisign(
+                sec, 'lksupdate version=V serial=99 valid-until=2020-01-01T00:00:00Z'), 'expired'),
+        }
+        self.install_release1()
+        for name, (attack, reason) in cases.items():
+            with self.subTest(name):
+                shutil.rmtree(self.server, ignore_errors=True)  # a fresh tree, serial 1
+                self.publish(REL2, 'rel2', key=sec)
+                attack()
+                if not self.nginx_pid:
+                    self.serve()
+                mark = self.log_mark()
+                result = self.expect_update(9)
+                self.assertIn(reason, output_of(result))
+                self.expect_closing_text(result, '找不到更新列表。')
+                self.expect_installed(REL1, 'rel1')
+                fetched = self.requested_since(mark)
+                self.assertNotIn(b'/V\\program\\lkcore.dll.zip', fetched, 'no archive is fetched')
+
+    def test_a_tree_signed_by_minisign_itself_is_accepted(self):
+        pub, sec = self.make_key('vendor')
+        self.trusted = [pub]
+        self.install_release1()
+        self.publish(REL2, 'rel2')  # unsigned by the publisher
+        self.sign_with_minisign(sec, 'lksupdate version=V serial=7')
+        self.serve()
+        self.expect_update(0)
+        self.expect_installed_signed(REL2, 'rel2')
+
+    def test_an_older_signed_list_is_refused_as_a_rollback(self):
+        pub, sec = self.make_key('vendor')
+        self.trusted = [pub]
+        self.install_release1()
+        self.publish(REL2, 'rel2', key=sec)  # serial 1
+        folder = os.path.join(self.server, 'V')
+        old = {name: open(os.path.join(folder, name), 'rb').read()
+               for name in ('codelist.txt', 'codelist.txt.zip', 'codelist.txt.zip.minisig')}
+        rel3 = {**REL2, b'share/license.txt': b'changed in 3'}
+        self.publish(rel3, 'rel3', key=sec)  # serial 2
+        self.serve()
+        self.expect_update(0)
+        self.expect_installed_signed(rel3, 'rel3')
+        with open(os.path.join(folder, 'codelist.txt.zip.minisig'), 'rb') as f:
+            newer = f.read()
+        for name, data in old.items():  # the older tree, validly signed, comes back
+            with open(os.path.join(folder, name), 'wb') as f:
+                f.write(data)
+        result = self.expect_update(9)
+        self.assertIn('rollback', output_of(result))
+        self.expect_installed_signed(rel3, 'rel3', newer)
+
+    def test_a_mirror_never_serves_what_the_signed_list_does_not_name(self):
+        pub, sec = self.make_key('vendor')
+        self.trusted = [pub]
+        self.install_release1()
+        self.publish(REL2, 'rel2', key=sec)
+        archive = os.path.join(self.server, 'V', 'program', 'lkcore.dll.zip')
+        with open(archive, 'rb') as f:
+            honest = f.read()
+        with zipfile.ZipFile(archive, 'w') as z:
+            z.writestr('lkcore.dll', b'tampered upstream')
+        self.serve()
+        mirror = os.path.join(self.dir, 'mirror', 'V')
+        os.makedirs(mirror)
+        result = self.update('--mode', 'server', install=mirror)
+        self.assertEqual(result.returncode, 4, output_of(result))
+        self.assertFalse(os.path.exists(os.path.join(mirror, 'program', 'lkcore.dll.zip')))
+        self.assertFalse(os.path.exists(os.path.join(mirror, 'codelist.txt')))
+        with open(archive, 'wb') as f:
+            f.write(honest)
+        result = self.update('--mode', 'server', install=mirror)
+        self.assertEqual(result.returncode, 0, output_of(result))
+        served = read_tree(os.path.join(self.server, 'V'))
+        self.assertEqual(digests(read_tree(mirror)), digests(stored(served)), 'signature mirrored too')
+        # A keyed client of the mirror verifies the vendor's signature.
+        os.remove(os.path.join(self.server, 'V'))
+        write_tree(os.path.join(self.server, 'V'),
+                   {served_name(n): d for n, d in read_tree(mirror).items()})
+        self.expect_update(0)
+        self.expect_installed_signed(REL2, 'rel2')
+
+    def test_an_archive_that_inflates_past_the_bound_writes_nothing(self):
+        self.install_release1()
+        self.publish(REL2, 'rel2')
+        archive = os.path.join(self.server, 'V', 'program', 'lkcore.dll.zip')
+        with zipfile.ZipFile(archive, 'w', zipfile.ZIP_DEFLATED, compresslevel=1) as z:
+            with z.open('lkcore.dll', 'w', force_zip64=True) as f:
+                block = bytes(1 << 20)
+                for _ in range(1100):  # 1.1 GiB of zeros, about a megabyte deflated
+                    f.write(block)
+        self.serve()
+        self.expect_update(4)
+        self.expect_installed(REL1, 'rel1')
+        self.assertFalse(os.path.exists(os.path.join(self.temp, 'program', 'lkcore.dll')))
 
     def test_server_mode_mirror_then_client_from_the_mirror(self):
         self.install_release1()
