@@ -220,6 +220,7 @@ class StartupTest(unittest.TestCase):
         self.assertEqual(box['exe'][0].lower(), owner)
         self.assertEqual(box['text'], [ALREADY_RUNNING])
         self.assertEqual(box['buttons'], ['ok'])
+        self.assertEqual(self.step('box-icon', caption, WAIT_MS)['icon'], ['exclamation'])
         # Shown before anything set the wizard's colours.
         self.assertNotEqual(self.step('colour', caption)['colour'], [WIZARD_BACKGROUND])
         self.assertEqual(driver('wait-gone', '', 0)[0], 0, 'a wizard is shown')
