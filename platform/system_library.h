@@ -16,6 +16,14 @@ namespace platform {
 // when the call is missing or fails.
 bool RestrictDllSearchToSystemFolder();
 
+// Loads from the system folder, and keeps, the DLLs that system DLLs load by
+// bare name later (uxtheme.dll, which the common controls and the window
+// manager load to draw visual styles): a later lookup by that name then finds
+// the loaded one. Where SetDefaultDllDirectories is missing, and for loads
+// that bypass it (Wine's own delay loads), this is what keeps such a DLL from
+// being taken from the program's folder.
+void PreloadSystemLibraries();
+
 // LoadLibraryExA(name, LOAD_LIBRARY_SEARCH_SYSTEM32) where the system knows
 // that flag, else the full path in GetSystemDirectoryA. `name` is a bare file
 // name ("psapi.dll"). Null when the DLL is not there.

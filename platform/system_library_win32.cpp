@@ -31,6 +31,13 @@ bool RestrictDllSearchToSystemFolder() {
     return setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
+void PreloadSystemLibraries() {
+    static const char* const kLoadedLater[] = {"uxtheme.dll"};
+    for (const char* name : kLoadedLater) {
+        LoadSystemLibrary(name);  // kept for the process's life
+    }
+}
+
 HMODULE LoadSystemLibrary(const char* name) {
     if (!name || !*name || std::strpbrk(name, "\\/:")) {
         return nullptr;  // a bare file name only
