@@ -129,6 +129,31 @@ TEST(SelfCopyTest, ACopyThatCannotBeOverwrittenIsNotStarted) {
     EXPECT_EQ(starter.calls, 0);
 }
 
+// Root ignores read-only bits, natively and under Wine: CTest runs this case
+// again as the unprivileged lkstest, with LKS_EXPECT_UNPRIVILEGED set.
+TEST(LauncherReadOnlyTest, AReadOnlyCopyIsNeitherOverwrittenNorStarted) {
+    TempDir dir;
+    std::string copy = dir / "lksupdate_tmp.exe";
+    ASSERT_TRUE(testsupport::WriteFileBytes(copy, "MZ another program"));
+    ASSERT_TRUE(SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_READONLY));
+    if (UniqueFileHandle(
+            CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr))) {
+        SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (std::getenv("LKS_EXPECT_UNPRIVILEGED")) {
+            FAIL() << "this process writes to read-only files: it must run unprivileged";
+        }
+        GTEST_SKIP() << "root ignores read-only files; CTest runs this as lkstest";
+    }
+    RecordingStarter starter(dir.path(), true);
+
+    EXPECT_EQ(StartSelfCopy(SelfPath().c_str(), dir.path().c_str(), copy.c_str(),
+                            Elevation::kElevated, starter),
+              SelfCopyResult::kCopyFailed);
+    EXPECT_EQ(starter.calls, 0);
+    EXPECT_EQ(testsupport::ReadFileBytes(copy), "MZ another program");
+    SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST(SelfCopyTest, NothingIsCopiedIntoAFolderThatIsNone) {
     TempDir dir;
     std::string notFolder = dir / "temp";
