@@ -98,7 +98,13 @@ SelfCopyResult StartSelfCopy(const char* selfPath, const char* folder, const cha
     if (!heldFolder) {
         return SelfCopyResult::kCheckFailed;
     }
-    if (!CopyFileA(selfPath, copyPath, FALSE)) {
+    // Whatever lies at the copy's place goes first, and the copy is made as
+    // a new file: copying over it would write through a link, or into a file
+    // that another name also reaches. A running copy cannot be removed.
+    if (!DeleteFileA(copyPath) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return SelfCopyResult::kCopyFailed;
+    }
+    if (!CopyFileA(selfPath, copyPath, TRUE)) {
         return SelfCopyResult::kCopyFailed;
     }
     platform::UniqueFileHandle heldCopy = HoldIdenticalCopy(selfPath, copyPath);

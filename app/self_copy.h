@@ -13,14 +13,15 @@
 
 enum class SelfCopyResult {
     kStarted,
-    kCopyFailed,   // CopyFileA failed: a running copy holds the file, or it is not ours to write
+    kCopyFailed,   // the old copy could not be removed (a running copy holds it, or it is
+                   // not ours to remove), or the new one not made
     kCheckFailed,  // the folder is a link, or the copy is not the launcher's bytes
     kNotStarted,   // the start failed or the user declined the consent prompt
 };
 
-// Copies `selfPath` to `copyPath` in `folder`, checks the copy and starts it
-// with `starter` as `elevation` says. Nothing is started unless the copy was
-// made and checked.
+// Removes what lies at `copyPath` in `folder`, copies `selfPath` there as a
+// new file, checks the copy and starts it with `starter` as `elevation` says.
+// Nothing is started unless the copy was made and checked.
 SelfCopyResult StartSelfCopy(const char* selfPath, const char* folder, const char* copyPath,
                              platform::Elevation elevation, platform::ProgramStarter& starter);
 

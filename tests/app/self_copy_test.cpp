@@ -129,6 +129,23 @@ TEST(SelfCopyTest, ACopyThatCannotBeOverwrittenIsNotStarted) {
     EXPECT_EQ(starter.calls, 0);
 }
 
+TEST(SelfCopyTest, CopiesNotThroughWhatLiesAtTheCopysPlace) {
+    TempDir dir;
+    std::string copy = dir / "lksupdate_tmp.exe";
+    // Another file that the copy's name reaches too. Windows's CopyFileA
+    // writes into an existing file, and so into every name of it.
+    std::string other = dir / "other.dll";
+    ASSERT_TRUE(testsupport::WriteFileBytes(other, "someone else's file"));
+    ASSERT_TRUE(CreateHardLinkA(copy.c_str(), other.c_str(), nullptr));
+    RecordingStarter starter(dir.path(), true);
+
+    EXPECT_EQ(StartSelfCopy(SelfPath().c_str(), dir.path().c_str(), copy.c_str(),
+                            Elevation::kElevated, starter),
+              SelfCopyResult::kStarted);
+    EXPECT_EQ(testsupport::ReadFileBytes(other), "someone else's file");
+    EXPECT_EQ(testsupport::ReadFileBytes(copy), testsupport::ReadFileBytes(SelfPath()));
+}
+
 // Root ignores read-only bits, natively and under Wine: CTest runs this case
 // again as the unprivileged lkstest, with LKS_EXPECT_UNPRIVILEGED set.
 TEST(LauncherReadOnlyTest, AReadOnlyCopyIsNeitherOverwrittenNorStarted) {
