@@ -1,9 +1,10 @@
 // The launcher's self-copy: lksupdate.exe copies itself into c:\temp and
 // starts the copy, so that an update may replace the installed program. The
-// copy that starts must be the launcher's own bytes: the file is checked
-// after copying, through a handle that shares reading only, and that handle
-// (and one on the folder, which keeps it from being renamed or replaced by a
-// link) is held until the new process has started. Windows only.
+// copy is written through a handle that looks at what lies there first, then
+// checked through one that shares reading only (no writer, no delete or
+// rename while held); that handle and one on the folder (which keeps it from
+// being renamed or replaced by a link) are held until the new process has
+// started. Windows only.
 #pragma once
 
 #ifdef _WIN32
@@ -13,15 +14,17 @@
 
 enum class SelfCopyResult {
     kStarted,
-    kCopyFailed,   // the old copy could not be removed (a running copy holds it, or it is
-                   // not ours to remove), or the new one not made
-    kCheckFailed,  // the folder is a link, or the copy is not the launcher's bytes
+    kCopyFailed,   // the copy's file cannot be written: a running copy holds it, or it is
+                   // not ours to write
+    kCheckFailed,  // the folder or the file there is a link, the file has another name
+                   // too, or the copy is not the launcher's bytes
     kNotStarted,   // the start failed or the user declined the consent prompt
 };
 
-// Removes what lies at `copyPath` in `folder`, copies `selfPath` there as a
-// new file, checks the copy and starts it with `starter` as `elevation` says.
-// Nothing is started unless the copy was made and checked.
+// Writes the bytes of `selfPath` over `copyPath` in `folder`, checks them and
+// starts the copy with `starter` as `elevation` says. Nothing is written
+// through a link or into a file that another name reaches, and nothing is
+// started unless the copy was written and checked.
 SelfCopyResult StartSelfCopy(const char* selfPath, const char* folder, const char* copyPath,
                              platform::Elevation elevation, platform::ProgramStarter& starter);
 
@@ -30,9 +33,11 @@ SelfCopyResult StartSelfCopy(const char* selfPath, const char* folder, const cha
 // link or a junction) or cannot be opened.
 platform::UniqueFileHandle HoldFolder(const char* folder);
 
-// `copyPath` opened sharing reading only (no writer, no delete or rename
-// while held); invalid unless it is a plain file with a single name whose
-// bytes are those of `selfPath`.
-platform::UniqueFileHandle HoldIdenticalCopy(const char* selfPath, const char* copyPath);
+// True when `file`, opened from `path` without following a link, is a plain
+// file (no directory, no reparse point) that no other name reaches.
+bool IsPlainFileWithOneName(HANDLE file, const char* path);
+
+// True when `file` holds, from its start, exactly the bytes of `selfPath`.
+bool HoldsTheBytesOf(HANDLE file, const char* selfPath);
 
 #endif

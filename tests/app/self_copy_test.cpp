@@ -129,11 +129,10 @@ TEST(SelfCopyTest, ACopyThatCannotBeOverwrittenIsNotStarted) {
     EXPECT_EQ(starter.calls, 0);
 }
 
-TEST(SelfCopyTest, CopiesNotThroughWhatLiesAtTheCopysPlace) {
+TEST(SelfCopyTest, WritesNotIntoAFileThatAnotherNameReaches) {
     TempDir dir;
     std::string copy = dir / "lksupdate_tmp.exe";
-    // Another file that the copy's name reaches too. Windows's CopyFileA
-    // writes into an existing file, and so into every name of it.
+    // Another file that the copy's name reaches too.
     std::string other = dir / "other.dll";
     ASSERT_TRUE(testsupport::WriteFileBytes(other, "someone else's file"));
     ASSERT_TRUE(CreateHardLinkA(copy.c_str(), other.c_str(), nullptr));
@@ -141,8 +140,20 @@ TEST(SelfCopyTest, CopiesNotThroughWhatLiesAtTheCopysPlace) {
 
     EXPECT_EQ(StartSelfCopy(SelfPath().c_str(), dir.path().c_str(), copy.c_str(),
                             Elevation::kElevated, starter),
-              SelfCopyResult::kStarted);
+              SelfCopyResult::kCheckFailed);
     EXPECT_EQ(testsupport::ReadFileBytes(other), "someone else's file");
+    EXPECT_EQ(starter.calls, 0);
+}
+
+TEST(SelfCopyTest, AnOlderCopyIsOverwritten) {
+    TempDir dir;
+    std::string copy = dir / "lksupdate_tmp.exe";
+    ASSERT_TRUE(testsupport::WriteFileBytes(copy, std::string(3 << 20, 'x')));  // longer
+    RecordingStarter starter(dir.path(), true);
+
+    EXPECT_EQ(StartSelfCopy(SelfPath().c_str(), dir.path().c_str(), copy.c_str(),
+                            Elevation::kElevated, starter),
+              SelfCopyResult::kStarted);
     EXPECT_EQ(testsupport::ReadFileBytes(copy), testsupport::ReadFileBytes(SelfPath()));
 }
 
@@ -241,18 +252,29 @@ const CopyCase kCopyCases[] = {
      },
      false},
     {"Nothing", [](const std::string&, const std::string&) { return true; }, false},
+    {"SameBytesUnderTwoNames",
+     [](const std::string& self, const std::string& copy) {
+         return testsupport::WriteFileBytes(copy + ".other", self) &&
+                CreateHardLinkA(copy.c_str(), (copy + ".other").c_str(), nullptr);
+     },
+     false},
 };
 
 class HeldCopyTest : public ::testing::TestWithParam<CopyCase> {};
 
-TEST_P(HeldCopyTest, HoldsOnlyTheLaunchersOwnBytes) {
+// What the launcher's check makes of a file at the copy's place.
+TEST_P(HeldCopyTest, PassesOnlyAPlainFileWithTheLaunchersBytes) {
     TempDir dir;
     std::string copy = dir / "lksupdate_tmp.exe";
     std::string self = testsupport::ReadFileBytes(SelfPath());
     ASSERT_FALSE(self.empty());
     ASSERT_TRUE(GetParam().make(self, copy));
-    UniqueFileHandle held = HoldIdenticalCopy(SelfPath().c_str(), copy.c_str());
-    EXPECT_EQ(static_cast<bool>(held), GetParam().held);
+    UniqueFileHandle file(
+        CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    bool passes = file && IsPlainFileWithOneName(file.get(), copy.c_str()) &&
+                  HoldsTheBytesOf(file.get(), SelfPath().c_str());
+    EXPECT_EQ(passes, GetParam().held);
 }
 
 INSTANTIATE_TEST_SUITE_P(Copies, HeldCopyTest, ::testing::ValuesIn(kCopyCases));
