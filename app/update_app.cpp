@@ -1,5 +1,6 @@
 #include "app/update_app.h"
 
+#include "app/self_copy.h"
 #include "app/settings_reader.h"
 #include "platform/codepage.h"
 #include "ui/dialog_colors.h"
@@ -40,8 +41,14 @@ BOOL CUpdateApp::InitInstance() {
         // The update may replace lksupdate.exe itself, which cannot be written
         // while it runs: a copy in c:\temp runs the wizard instead.
         CreateDirectoryA(kTempFolder, nullptr);
-        CopyFileA(path, kTempCopy, FALSE);
-        WinExec(kTempCopy, SW_SHOW);
+        SelfCopyResult started =
+            StartSelfCopy(path, kTempFolder, kTempCopy, platform::CurrentElevation(),
+                          platform::SystemProgramStarter());
+        // A copy that cannot be overwritten is most likely running: the wizard
+        // it shows is the one to raise. Whatever lies there is not started.
+        if (started == SelfCopyResult::kCopyFailed) {
+            ActAsDuplicate();
+        }
         return FALSE;
     }
 
@@ -61,10 +68,14 @@ BOOL CUpdateApp::InitInstance() {
         ExitProcess(0);
     }
 
+    ActAsDuplicate();
+    return FALSE;
+}
+
+void CUpdateApp::ActAsDuplicate() {
     if (!ActivateRunningInstance()) {
         ui::ShowMessageBox(kAlreadyRunning, MB_OK);
     }
-    return FALSE;
 }
 
 bool CUpdateApp::IsFirstInstance() {

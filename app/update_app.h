@@ -1,7 +1,7 @@
 // Start-up of lksupdate.exe. Started as "lksupdate.exe" it only copies itself
-// to c:\temp\lksupdate_tmp.exe and starts the copy, so that the update may
-// replace the program file; the copy runs the wizard, one at a time per
-// machine. Windows only.
+// to c:\temp\lksupdate_tmp.exe, checks the copy and starts it (elevated when
+// it is not), so that the update may replace the program file; the copy runs
+// the wizard, one at a time per machine. Windows only.
 #pragma once
 
 #ifdef _WIN32
@@ -23,6 +23,9 @@ public:
     // Shows and brings forward the running updater's wizard; false when no
     // wizard window is open.
     bool ActivateRunningInstance();
+    // Raises the running wizard, or says that an updater runs when there is
+    // no wizard to raise.
+    void ActAsDuplicate();
 
     UpdateSettings m_settings;
     CMyPropertySheet* m_pMainWnd = nullptr;  // the wizard while it runs

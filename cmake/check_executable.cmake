@@ -1,20 +1,23 @@
 # cmake -DEXE=... -DOBJDUMP=... -DCXXFILT=... -DEXPORTS=... [-DREMOVE_ON_FAILURE=ON]
 #       -P check_executable.cmake
 #
-# Checks a built lksupdate.exe with the toolchain's objdump: it may import
-# system DLLs only (the runtime DLLs of GCC would have to be shipped), not
-# psapi.dll (loaded at run time: Windows 7 has its functions elsewhere), and it
-# must export every method listed in EXPORTS. REMOVE_ON_FAILURE deletes a
-# failing program, so that the next build links and checks it again.
+# Checks a built lksupdate.exe with the toolchain's objdump. It may import only
+# the system DLLs below: ones that Windows never takes from the program's
+# folder (known DLLs, and comctl32 through the manifest's version-6
+# dependency), since the relaunched copy runs from c:\temp, where anyone may
+# leave a DLL. No runtime DLL of GCC, no psapi.dll (loaded at run time from the
+# system folder). It must export exactly the methods listed in EXPORTS of
+# CProcess and CSysRegInfo: every one listed, and none that the list lacks.
+# REMOVE_ON_FAILURE deletes a failing program, so that the next build links
+# and checks it again.
 
 cmake_minimum_required(VERSION 3.25)
 
-# Lower case. A system DLL is any that Windows 7 brings; these are the ones a
-# Win32 program of ours may use.
+# Lower case: the whole allow-list.
 set(system_dlls
-  kernel32.dll user32.dll gdi32.dll comctl32.dll advapi32.dll ws2_32.dll wsock32.dll
-  shell32.dll comdlg32.dll msvcrt.dll ole32.dll oleaut32.dll shlwapi.dll version.dll
-  winmm.dll uxtheme.dll)
+  advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll user32.dll ws2_32.dll)
+# The classes whose exports must match the list.
+set(exported_classes CProcess CSysRegInfo)
 
 set(problems "")
 macro(problem text)
@@ -53,12 +56,21 @@ foreach(line IN LISTS lines)
     elseif(lower MATCHES "^(libgcc|libstdc\\+\\+|libwinpthread)")
       problem("imports the runtime DLL ${dll} (not linked statically)")
     elseif(NOT lower IN_LIST system_dlls)
-      problem("imports ${dll}, which is not a system DLL")
+      problem("imports ${dll}, which the system may take from the program's folder")
     endif()
   endif()
 endforeach()
 if(NOT imports)
   problem("no import table found in the objdump output")
+endif()
+# comctl32 comes from the side-by-side store only through the manifest.
+string(TOLOWER "${imports}" lower_imports)
+if("comctl32.dll" IN_LIST lower_imports)
+  file(STRINGS "${EXE}" manifest_dependency REGEX "Microsoft\\.Windows\\.Common-Controls")
+  file(STRINGS "${EXE}" manifest_version REGEX "version=\"6\\.0\\.0\\.0\"")
+  if(NOT manifest_dependency OR NOT manifest_version)
+    problem("imports comctl32.dll without a manifest naming Common-Controls version 6")
+  endif()
 endif()
 
 # Exports: the rows of "[Ordinal/Name Pointer] Table", "[   3] _ZN8CProcess7IsWin32Ev".
@@ -97,6 +109,30 @@ if(missing)
   list(LENGTH missing n)
   problem("does not export ${n} method(s) listed in ${EXPORTS}:")
   foreach(method IN LISTS missing)
+    problem("  ${method}")
+  endforeach()
+endif()
+# The other way round: a method of the classes that is exported but not
+# listed (a new one, or a protected one forgotten).
+set(unlisted "")
+set(stripped_expected "")
+foreach(method IN LISTS expected)
+  string(STRIP "${method}" method)
+  list(APPEND stripped_expected "${method}")
+endforeach()
+foreach(name IN LISTS demangled)
+  foreach(class IN LISTS exported_classes)
+    if(name MATCHES "^${class}::" AND NOT name IN_LIST stripped_expected)
+      list(APPEND unlisted "${name}")
+    endif()
+  endforeach()
+endforeach()
+if(unlisted)
+  list(REMOVE_DUPLICATES unlisted)
+  list(LENGTH unlisted n)
+  list(JOIN exported_classes " and " class_names)
+  problem("exports ${n} method(s) of ${class_names} that ${EXPORTS} does not list:")
+  foreach(method IN LISTS unlisted)
     problem("  ${method}")
   endforeach()
 endif()

@@ -17,7 +17,8 @@ using ImportVisitor = std::function<bool(const char* name)>;
 // an image without imports, or POSIX, which has no such images.
 void ForEachImportName(ModuleHandle module, const ImportVisitor& visit);
 
-// LoadLibraryA; the reference is kept. POSIX: null.
+// The module of that name with one reference more: the one loaded already,
+// else the system folder's; the reference is kept. POSIX: null.
 ModuleHandle LoadModule(const char* name);
 
 }  // namespace platform

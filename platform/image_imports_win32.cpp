@@ -1,6 +1,7 @@
 #include "platform/image_imports.h"
 
 #include "platform/fs.h"
+#include "platform/system_library.h"
 
 #include <windows.h>
 
@@ -67,6 +68,14 @@ void ForEachImportName(ModuleHandle module, const ImportVisitor& visit) {
     }
 }
 
-ModuleHandle LoadModule(const char* name) { return LoadLibraryA(name); }
+ModuleHandle LoadModule(const char* name) {
+    // A DLL that is loaded already is taken as it is, with a reference more as
+    // LoadLibraryA would add; any other comes from the system folder only.
+    HMODULE module = nullptr;
+    if (GetModuleHandleExA(0, name, &module) && module) {
+        return module;
+    }
+    return LoadSystemLibrary(name);
+}
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include "platform/process_snapshot.h"
 
 #include "platform/fs.h"
+#include "platform/system_library.h"
 #include "platform/win32_handles.h"
 
 #include <tlhelp32.h>
@@ -40,8 +41,9 @@ Fn LookUp(const UniqueModule& library, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(library.get(), name)));
 }
 
-UniqueModule LoadPsapi() { return UniqueModule(LoadLibraryA("psapi.dll")); }
-UniqueModule LoadKernel32() { return UniqueModule(LoadLibraryA("kernel32.dll")); }
+// From the system folder: a psapi.dll beside the program is not the system's.
+UniqueModule LoadPsapi() { return UniqueModule(LoadSystemLibrary("psapi.dll")); }
+UniqueModule LoadKernel32() { return UniqueModule(LoadSystemLibrary("kernel32.dll")); }
 
 DWORD BufferSize(size_t size) { return static_cast<DWORD>(size > MAXDWORD ? MAXDWORD : size); }
 

@@ -29,8 +29,21 @@ const char* ProgramName() {
     return name;
 }
 
+UINT FrameworkMessageBoxType(UINT type) {
+    if ((type & MB_ICONMASK) != 0) {
+        return type;
+    }
+    switch (type & MB_TYPEMASK) {
+        case MB_OK:
+        case MB_OKCANCEL: return type | MB_ICONEXCLAMATION;
+        case MB_YESNO:
+        case MB_YESNOCANCEL: return type | MB_ICONQUESTION;
+        default: return type;
+    }
+}
+
 int ShowMessageBox(const char* text, UINT type) {
-    return MessageBoxA(GetActiveWindow(), text, ProgramName(), type);
+    return MessageBoxA(GetActiveWindow(), text, ProgramName(), FrameworkMessageBoxType(type));
 }
 
 }  // namespace ui

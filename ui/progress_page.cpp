@@ -45,6 +45,10 @@ BOOL CMyPropertyPage2::OnSetActive() {
         SetWizardButtons(PSWIZB_NONE);
         return WizardPage::OnSetActive();
     }
+    // Page 1 left Next on: until the worker's own PSM_SETWIZBUTTONS arrives, a
+    // Next would lead to page 3 and its report of a completed update. Sent,
+    // not posted, so that the buttons are off before the page is shown.
+    DisableWizardButtonsNow();
     if (!platform::StartThread(ColouredUpdateThread, static_cast<CUpdateRun*>(this))) {
         SetStatusText("有错误,请重新运行本更新程序.");
         SetWizardButtons(PSWIZB_NONE);

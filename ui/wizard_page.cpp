@@ -39,6 +39,11 @@ void WizardPage::SetWizardButtons(unsigned flags) {
     PostMessageA(GetParent(m_hWnd), PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));
 }
 
+void WizardPage::DisableWizardButtonsNow() {
+    SendMessageA(GetParent(m_hWnd), PSM_SETWIZBUTTONS, 0, 0);
+    SetWizardButtons(0);
+}
+
 INT_PTR WizardPage::OnNotify(const NMHDR& header) {
     switch (header.code) {
         case PSN_SETACTIVE: return OnSetActive() ? 0 : -1;

@@ -42,6 +42,10 @@ protected:
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     // Posts PSM_SETWIZBUTTONS with `flags` to the sheet.
     void SetWizardButtons(unsigned flags);
+    // Sends PSM_SETWIZBUTTONS with none: Back, Next and Finish are off when
+    // this returns. Also posts it, for a sheet that sets the buttons again
+    // once the page's activation is over.
+    void DisableWizardButtonsNow();
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -9,7 +9,7 @@ import unittest
 QUERIES = frozenset({
     'wait-window', 'wait-gone', 'state', 'wait-foreground', 'colour', 'page-colour', 'page-text',
     'wait-text', 'enabled', 'wait-enabled', 'radio', 'controls', 'buttons', 'wait-buttons', 'list',
-    'bar', 'message-box', 'sysmenu', 'mutex', 'wait-mutex', 'processes', 'wait-processes',
+    'bar', 'message-box', 'box-icon', 'sysmenu', 'mutex', 'wait-mutex', 'processes', 'wait-processes',
 })
 # The driver starts every message of its own with this.
 OWN_MESSAGE = 'lks-wizard-driver:'

@@ -80,8 +80,8 @@ std::wstring ProbePath() {
 
 }  // namespace
 
-bool ReadRemoteSystemMenu(HWND window, DWORD ms, std::vector<std::wstring>* items,
-                          std::string* error) {
+bool RunProbe(HWND window, const char* procedureName, void* request, size_t size, DWORD ms,
+              std::string* error) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     std::wstring probePath = ProbePath();
@@ -90,11 +90,13 @@ bool ReadRemoteSystemMenu(HWND window, DWORD ms, std::vector<std::wstring>* item
         *error = "cannot load lks-wizard-probe.dll next to the driver";
         return false;
     }
-    FARPROC procedure = GetProcAddress(probe, LKS_PROBE_READ_SYSTEM_MENU);
+    FARPROC procedure = GetProcAddress(probe, procedureName);
     uintptr_t procedureOffset =
         reinterpret_cast<uintptr_t>(procedure) - reinterpret_cast<uintptr_t>(probe);
 
-    RemoteBuffer remote(pid, sizeof(SystemMenuRequest));
+    size_t pathBytes = (probePath.size() + 1) * sizeof(wchar_t);
+    // The buffer first holds the probe's path, then the request.
+    RemoteBuffer remote(pid, size > pathBytes ? size : pathBytes);
     if (!procedure || !remote.Address()) {
         FreeLibrary(probe);
         *error = "no buffer in the window's process";
@@ -104,10 +106,8 @@ bool ReadRemoteSystemMenu(HWND window, DWORD ms, std::vector<std::wstring>* item
     uintptr_t loadLibrary =
         RemoteAddress(pid, reinterpret_cast<const void*>(
                                GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
-    size_t pathBytes = (probePath.size() + 1) * sizeof(wchar_t);
     DWORD loaded = 0;
-    if (!loadLibrary || pathBytes > sizeof(SystemMenuRequest) ||
-        !remote.Write(0, probePath.c_str(), pathBytes) ||
+    if (!loadLibrary || !remote.Write(0, probePath.c_str(), pathBytes) ||
         !RunRemote(remote.Process(), loadLibrary, remote.Address(), ms, &loaded) || !loaded) {
         FreeLibrary(probe);
         *error = "cannot load the probe into the window's process";
@@ -119,15 +119,24 @@ bool ReadRemoteSystemMenu(HWND window, DWORD ms, std::vector<std::wstring>* item
         *error = "the probe is not among the window's process's modules";
         return false;
     }
-
-    SystemMenuRequest request = {};
-    request.window = reinterpret_cast<uintptr_t>(window);
     DWORD ignored = 0;
-    if (!remote.Write(0, &request, sizeof request) ||
+    if (!remote.Write(0, request, size) ||
         !RunRemote(remote.Process(), remoteProbe + procedureOffset, remote.Address(), ms,
                    &ignored) ||
-        !remote.Read(0, &request, sizeof request)) {
+        !remote.Read(0, request, size)) {
         *error = "the probe did not answer";
+        return false;
+    }
+    return true;
+}
+
+HMODULE LoadProbeHere() { return LoadLibraryW(ProbePath().c_str()); }
+
+bool ReadRemoteSystemMenu(HWND window, DWORD ms, std::vector<std::wstring>* items,
+                          std::string* error) {
+    SystemMenuRequest request = {};
+    request.window = reinterpret_cast<uintptr_t>(window);
+    if (!RunProbe(window, LKS_PROBE_READ_SYSTEM_MENU, &request, sizeof request, ms, error)) {
         return false;
     }
     if (request.count < 0) {
@@ -145,5 +154,16 @@ bool ReadRemoteSystemMenu(HWND window, DWORD ms, std::vector<std::wstring>* item
         items->push_back(texts.substr(start, end - start));
         start = end + 1;
     }
+    return true;
+}
+
+bool ReadRemoteMessageBoxIcon(HWND box, DWORD ms, std::string* icon, std::string* error) {
+    MessageBoxIconRequest request = {};
+    request.window = reinterpret_cast<uintptr_t>(box);
+    if (!RunProbe(box, LKS_PROBE_READ_MESSAGE_BOX_ICON, &request, sizeof request, ms, error)) {
+        return false;
+    }
+    request.icon[sizeof request.icon - 1] = '\0';
+    *icon = request.icon;
     return true;
 }

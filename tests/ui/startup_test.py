@@ -23,7 +23,7 @@ WIZARD_BACKGROUND = '214 230 255'
 TEMP_COPY = 'lksupdate_tmp.exe'
 TEMP_COPY_WINDOWS = 'c:\\temp\\lksupdate_tmp.exe'
 WAIT_MS = '20000'
-# The launcher may wait in WinExec until its copy waits for input (30 s at most).
+# The launcher ends once its copy has started; a box of its own waits for the user.
 PROGRAM_TIMEOUT = 60
 
 
@@ -99,7 +99,7 @@ class StartupTest(unittest.TestCase):
             held.release()
         self.held.clear()
         driver('wait-mutex', 'absent', WAIT_MS)
-        if os.path.exists(temp_copy_path()):
+        if os.path.lexists(temp_copy_path()):  # also a link to nothing
             os.remove(temp_copy_path())
 
     def program(self, relpath):
@@ -203,6 +203,54 @@ class StartupTest(unittest.TestCase):
                 finally:
                     self.close_everything()
 
+    def test_a_copy_in_temp_that_cannot_be_overwritten_is_never_started(self):
+        # Another program lies where the copy goes, held open by a third
+        # without write sharing, as a running copy holds its file.
+        planted = temp_copy_path()
+        os.makedirs(os.path.dirname(planted), exist_ok=True)
+        shutil.copyfile(ARGS.holder, planted)
+        holder = subprocess.Popen([ARGS.wine_run, ARGS.holder, TEMP_COPY_WINDOWS],
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL)
+        self.addCleanup(self.release_holder, holder)
+        self.assertEqual(holder.stdout.readline(), b'ready\n')
+        exe = self.program('lksupdate.exe')
+        launcher = self.start(exe)
+
+        # No wizard runs to raise: the launcher itself says that one runs.
+        box = self.step('message-box', 'lksupdate', WAIT_MS)
+        self.assertEqual(box['exe'][0].lower(), 'z:' + exe.replace('/', '\\').lower())
+        self.assertEqual(box['text'], [ALREADY_RUNNING])
+        self.assertEqual(self.step('processes', TEMP_COPY)['count'], ['0'],
+                         'the planted program was started')
+        self.step('answer', 'ok', 'lksupdate', WAIT_MS)
+        self.assertEqual(launcher.wait(timeout=PROGRAM_TIMEOUT), 0)
+        self.assertEqual(self.step('processes', TEMP_COPY)['count'], ['0'],
+                         'the planted program was started')
+
+    def release_holder(self, holder):
+        holder.stdin.close()
+        holder.wait(timeout=60)
+        holder.stdout.close()
+
+    def test_a_temp_folder_that_is_a_link_gets_no_copy(self):
+        # c:\temp replaced by a link to a folder of someone else's choosing.
+        temp = os.path.dirname(temp_copy_path())
+        os.makedirs(temp, exist_ok=True)
+        aside = f'{temp}.aside-{os.getpid()}'
+        os.rename(temp, aside)
+        self.addCleanup(os.rename, aside, temp)
+        elsewhere = os.path.join(self.dir, 'elsewhere')
+        os.makedirs(elsewhere)
+        os.symlink(elsewhere, temp)
+        self.addCleanup(os.remove, temp)
+
+        self.run_to_end(self.program('lksupdate.exe'))
+        self.assertEqual(os.listdir(elsewhere), [], 'the launcher copied itself through the link')
+        self.assertEqual(self.step('processes', TEMP_COPY)['count'], ['0'])
+        self.assertEqual(driver('wait-gone', '', 0)[0], 0, 'a wizard is shown')
+        self.assertNotEqual(driver('message-box', '', 0)[0], 0, 'a message box is shown')
+
     def check_second_updater(self, relpath, caption, launcher):
         """The mutex held by the test, no wizard open: the updater that runs
         the wizard (the copy, or the program itself when it is not named
@@ -220,6 +268,7 @@ class StartupTest(unittest.TestCase):
         self.assertEqual(box['exe'][0].lower(), owner)
         self.assertEqual(box['text'], [ALREADY_RUNNING])
         self.assertEqual(box['buttons'], ['ok'])
+        self.assertEqual(self.step('box-icon', caption, WAIT_MS)['icon'], ['exclamation'])
         # Shown before anything set the wizard's colours.
         self.assertNotEqual(self.step('colour', caption)['colour'], [WIZARD_BACKGROUND])
         self.assertEqual(driver('wait-gone', '', 0)[0], 0, 'a wizard is shown')
@@ -242,6 +291,7 @@ def main():
     parser.add_argument('--driver', required=True, help='lks-wizard-driver.exe')
     parser.add_argument('--wine-run', required=True)
     parser.add_argument('--prefix', required=True, help='the Wine prefix unless LKS_WINEPREFIX')
+    parser.add_argument('--holder', required=True, help='a program that holds a file open')
     ARGS, rest = parser.parse_known_args()
     if not os.environ.get('DISPLAY'):
         sys.exit('startup_test: DISPLAY is not set: the wizard needs a display (Xvfb)')

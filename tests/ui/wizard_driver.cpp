@@ -6,6 +6,7 @@
 
 #include "probe_client.h"
 #include "remote_buffer.h"
+#include "wizard_probe.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -55,9 +56,13 @@ constexpr char kUsage[] =
     "  buttons                       the wizard's buttons that are shown and enabled\n"
     "  wait-buttons LIST [ms]        until exactly LIST (\"back,next,cancel\") are\n"
     "  press back|next|finish|cancel presses an enabled wizard button\n"
+    "  press-watch BUTTON [ms]       presses it; the buttons usable when the next page's\n"
+    "                                activation handler returned, before the sheet went on\n"
     "  list                          list view 1001 of the page: columns, then rows\n"
     "  bar ID                        progress bar ID of the page: range and position\n"
     "  message-box [TITLE [ms]]      a message box of another program: caption, text, buttons\n"
+    "  box-icon [TITLE [ms]]         the icon of that message box: exclamation, question,\n"
+    "                                error, information, none or other\n"
     "  answer ok|cancel|yes|no [TITLE [ms]]  presses its button, waits until it is gone\n"
     "  sysmenu [TITLE]               the window's system menu items, in order\n"
     "  mutex                         whether the updater's mutex exists\n"
@@ -708,35 +713,104 @@ int WaitButtons(const Args& args) {
     return ok ? 0 : Fail("the wizard's buttons are not \"%s\" after %lu ms", want.c_str(), ms);
 }
 
+struct SheetPress {
+    const char* name;
+    int id;
+    WPARAM button;
+};
+constexpr SheetPress kPresses[] = {{"back", kBackId, PSBTN_BACK},
+                                   {"next", kNextId, PSBTN_NEXT},
+                                   {"finish", kFinishId, PSBTN_FINISH},
+                                   {"cancel", IDCANCEL, PSBTN_CANCEL}};
+
+const SheetPress* FindPress(const std::wstring& word) {
+    std::string name = Utf8(word);
+    for (const auto& press : kPresses) {
+        if (name == press.name) {
+            return &press;
+        }
+    }
+    return nullptr;
+}
+
+// Presses the button as a user would; 0 when pressed.
+int PressOn(HWND sheet, const SheetPress& press) {
+    // A user cannot press what is hidden or greyed.
+    if (!Usable(GetDlgItem(sheet, press.id))) {
+        return Fail("the %s button is hidden or disabled", press.name);
+    }
+    PostMessageW(sheet, PSM_PRESSBUTTON, press.button, 0);
+    return 0;
+}
+
 int Press(const Args& args) {
-    if (!args.Has(0)) {
+    const SheetPress* press = args.Has(0) ? FindPress(args.words[0]) : nullptr;
+    if (!press) {
         return 2;
     }
-    static const struct {
-        const char* name;
-        int id;
-        WPARAM button;
-    } kPresses[] = {{"back", kBackId, PSBTN_BACK},
-                    {"next", kNextId, PSBTN_NEXT},
-                    {"finish", kFinishId, PSBTN_FINISH},
-                    {"cancel", IDCANCEL, PSBTN_CANCEL}};
-    std::string name = Utf8(args.words[0]);
-    for (const auto& press : kPresses) {
-        if (name != press.name) {
-            continue;
-        }
-        HWND sheet = FindSheet();
-        if (!sheet) {
-            return Fail("no wizard window");
-        }
-        // A user cannot press what is hidden or greyed.
-        if (!Usable(GetDlgItem(sheet, press.id))) {
-            return Fail("the %s button is hidden or disabled", press.name);
-        }
-        PostMessageW(sheet, PSM_PRESSBUTTON, press.button, 0);
-        return 0;
+    HWND sheet = FindSheet();
+    if (!sheet) {
+        return Fail("no wizard window");
     }
-    return 2;
+    return PressOn(sheet, *press);
+}
+
+// A page's activation handler may set the buttons itself, or leave them as
+// the page before left them and have them set later (a posted message, a
+// thread): only a hook in the wizard's thread sees them at the moment the
+// handler returns, before anything queued meanwhile is handled.
+int PressWatch(const Args& args) {
+    const SheetPress* press = args.Has(0) ? FindPress(args.words[0]) : nullptr;
+    DWORD ms;
+    if (!press || !WaitArg(args, 1, &ms)) {
+        return 2;
+    }
+    HWND sheet = FindSheet();
+    if (!sheet) {
+        return Fail("no wizard window");
+    }
+    DWORD pid = 0;
+    DWORD thread = GetWindowThreadProcessId(sheet, &pid);
+    wchar_t mappingName[64];
+    swprintf(mappingName, 64, L"%ls%lu", kActivationMappingPrefix, pid);
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                        sizeof(ActivationRecord), mappingName);
+    if (!mapping) {
+        return Fail("no shared memory for the hook (error %lu)", GetLastError());
+    }
+    auto* record = static_cast<volatile ActivationRecord*>(
+        MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(ActivationRecord)));
+    HMODULE probe = LoadProbeHere();
+    auto hookProcedure = reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(
+        probe ? GetProcAddress(probe, LKS_PROBE_ACTIVATION_HOOK) : nullptr));
+    HHOOK hook = record && hookProcedure
+                     ? SetWindowsHookExW(WH_CALLWNDPROCRET, hookProcedure, probe, thread)
+                     : nullptr;
+    int status = 0;
+    if (!hook) {
+        status = Fail("cannot hook the wizard's thread (error %lu)", GetLastError());
+    } else {
+        LONG before = record->activations;
+        status = PressOn(sheet, *press);
+        if (status == 0 && !PollUntil(ms, [&] { return record->activations != before; })) {
+            status = Fail("no page was activated within %lu ms", ms);
+        }
+        if (status == 0) {
+            char buttons[sizeof record->buttons];
+            CopyMemory(buttons, const_cast<char*>(record->buttons), sizeof buttons);
+            buttons[sizeof buttons - 1] = '\0';
+            Print("buttons", buttons);
+        }
+        UnhookWindowsHookEx(hook);
+    }
+    if (probe) {
+        FreeLibrary(probe);
+    }
+    if (record) {
+        UnmapViewOfFile(const_cast<ActivationRecord*>(record));
+    }
+    CloseHandle(mapping);
+    return status;
 }
 
 // Same bitness on both sides: the structures are laid out in the other
@@ -866,6 +940,25 @@ int MessageBoxCommand(const Args& args) {
     EnumChildWindows(box, TakeStaticText, reinterpret_cast<LPARAM>(&text));
     Print("text", text);
     Print("buttons", UsableButtons(box, kBoxButtons, sizeof kBoxButtons / sizeof kBoxButtons[0]));
+    return 0;
+}
+
+int BoxIcon(const Args& args) {
+    DWORD ms;
+    if (!WaitArg(args, 1, &ms)) {
+        return 2;
+    }
+    const wchar_t* title = args.Has(0) && !args.words[0].empty() ? args.words[0].c_str() : nullptr;
+    HWND box = nullptr;
+    if (!PollUntil(ms, [&] { return (box = FindMessageBox(title)) != nullptr; })) {
+        return Fail("no message box within %lu ms", ms);
+    }
+    std::string icon;
+    std::string error;
+    if (!ReadRemoteMessageBoxIcon(box, kDefaultWaitMs, &icon, &error)) {
+        return Fail("message box icon: %s", error.c_str());
+    }
+    Print("icon", icon);
     return 0;
 }
 
@@ -1106,9 +1199,11 @@ constexpr Command kCommands[] = {
     {"buttons", Buttons},
     {"wait-buttons", WaitButtons},
     {"press", Press},
+    {"press-watch", PressWatch},
     {"list", List},
     {"bar", Bar},
     {"message-box", MessageBoxCommand},
+    {"box-icon", BoxIcon},
     {"answer", Answer},
     {"sysmenu", SysMenu},
     {"mutex", Mutex},

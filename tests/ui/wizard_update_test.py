@@ -46,6 +46,20 @@ TEXT_UNFINISHED = '新版本已下载,但未完成更新,将在下一次启动�
 TEXT_NO_PATH = '找不到系统注册信息，无法升级。'
 TEXT_CLOSE_SUITE_TITLE = 'LarkspanOffice'
 
+# Beside the program's imports, DLLs that Windows looks for in the program's
+# folder when something loads them by name: PSAPI (the process snapshot) and
+# two that the common controls load.
+PLANTED_DLLS = ['psapi.dll', 'version.dll', 'uxtheme.dll']
+# Wine prefers its own DLLs to one in the program's folder, where Windows
+# takes the program's folder first for any DLL that is not a known one:
+# native first makes Wine search as Windows does. Only for psapi.dll: Wine's
+# own comctl32 imports version.dll, and its user32 or comctl32 looks for
+# uxtheme.dll while they start, both before the program's first instruction,
+# so Wine would load those from the program's folder whatever the program
+# does. Nor for the imports, which Windows takes from the system only (known
+# DLLs, comctl32 through the manifest).
+NATIVE_FIRST = 'psapi=n,b'
+
 
 def wine(*args, check=True):
     return subprocess.run([ARGS.wine_run, *args], stdin=subprocess.DEVNULL, capture_output=True,
@@ -246,7 +260,10 @@ class WizardUpdateTest(unittest.TestCase):
         items = self.step('sysmenu')['item']
         self.assertEqual(items[:2], ['还原(&R)', '最小化(&N)'])
 
-        self.step('press', 'next')
+        # Page 2 turns Next off itself before it is shown: the worker's own
+        # message comes later, and a Next meanwhile would skip to page 3.
+        at_activation = self.step('press-watch', 'next', WAIT_MS)
+        self.assertEqual(at_activation['buttons'], ['cancel'])
         self.wait_text(1003, TEXT_COMPLETED)
         self.assertEqual(self.buttons(), 'next,cancel')
         listing = self.step('list')
@@ -273,6 +290,7 @@ class WizardUpdateTest(unittest.TestCase):
         box = self.step('message-box', '', WAIT_MS)
         self.assertEqual(box['text'], [TEXT_NO_PATH])
         self.assertEqual(box['title'], ['lksupdate_tmp'])
+        self.assertEqual(self.step('box-icon', 'lksupdate_tmp', WAIT_MS)['icon'], ['exclamation'])
         self.step('answer', 'ok', 'lksupdate_tmp', WAIT_MS)
 
         listing = self.step('list')
@@ -316,21 +334,28 @@ class WizardUpdateTest(unittest.TestCase):
         self.assertEqual(self.requests(), 0, 'the local server was asked')
         self.expect_installed(REL1)
 
-    def test_refused_close_of_the_suite_ends_on_the_unfinished_texts(self):
-        self.install_release1(settings='UPDATEHOST=127.0.0.1\r\n')
-        self.publish(REL2, 'rel2')
-        self.serve()
+    def start_suite(self):
+        """The suite's program, running from the installation."""
         suite = os.path.join(self.install, 'program', 'lksuite.exe')
         shutil.copyfile(ARGS.holder, suite)
         self.holder = subprocess.Popen(
             [ARGS.wine_run, self.install_windows + '\\program\\lksuite.exe'],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.assertEqual(self.holder.stdout.readline(), b'ready\n')
+        return suite
+
+    def test_refused_close_of_the_suite_ends_on_the_unfinished_texts(self):
+        self.install_release1(settings='UPDATEHOST=127.0.0.1\r\n')
+        self.publish(REL2, 'rel2')
+        self.serve()
+        suite = self.start_suite()
 
         self.start_wizard()
         self.step('press', 'next')
         box = self.step('message-box', TEXT_CLOSE_SUITE_TITLE, RUN_MS)
         self.assertEqual(box['buttons'], ['ok,cancel'])
+        # Not one of the framework's boxes: it names no icon and shows none.
+        self.assertEqual(self.step('box-icon', TEXT_CLOSE_SUITE_TITLE, WAIT_MS)['icon'], ['none'])
         self.step('answer', 'cancel', TEXT_CLOSE_SUITE_TITLE, WAIT_MS)
         self.wait_text(1003, TEXT_CANCELLED)
         self.assertEqual(self.buttons(), 'next,cancel')
@@ -342,10 +367,82 @@ class WizardUpdateTest(unittest.TestCase):
         self.expect_installed(REL1)
 
 
+    # --- DLLs planted beside the copy -------------------------------------
+
+    def imports(self):
+        dump = subprocess.run([ARGS.objdump, '-p', ARGS.exe], capture_output=True, check=True,
+                              text=True).stdout
+        names = [line.split(':', 1)[1].strip().lower() for line in dump.splitlines()
+                 if line.strip().startswith('DLL Name:')]
+        self.assertTrue(names, 'no imports found')
+        return names
+
+    def plant_markers(self, names):
+        c_temp = os.path.join(drive_c(), 'temp')
+        os.makedirs(c_temp, exist_ok=True)
+        self.addCleanup(self.remove_files, os.path.join(c_temp, 'lksupdate_tmp.exe'))
+        for name in names:
+            planted = os.path.join(c_temp, name)
+            shutil.copyfile(ARGS.marker, planted)
+            self.addCleanup(self.remove_files, planted, planted + '.loaded')
+        return c_temp
+
+    @staticmethod
+    def remove_files(*paths):
+        for path in paths:
+            if os.path.exists(path):
+                os.remove(path)
+
+    def close_wizard_window(self):
+        if driver('wait-gone', '', 0)[0] != 0:
+            if driver('press', 'cancel')[0] != 0 or driver('wait-gone', '', WAIT_MS)[0] != 0:
+                driver('kill')
+
+    def test_dlls_planted_beside_the_copy_are_not_loaded(self):
+        self.install_release1(settings='UPDATEHOST=127.0.0.1\r\n')
+        self.publish(REL2, 'rel2')
+        self.serve()
+        suite = self.start_suite()
+        names = self.imports() + PLANTED_DLLS
+        c_temp = self.plant_markers(names)
+        launcher = os.path.join(self.dir, 'lksupdate.exe')
+        shutil.copyfile(ARGS.exe, launcher)
+
+        # As scripts/wine-run runs programs, with the planted names native first.
+        env = dict(os.environ, WINEPREFIX=ARGS.prefix, WINEDEBUG='-all', LC_ALL='zh_CN.UTF-8',
+                   WINEDLLOVERRIDES='mscoree,mshtml=;' + NATIVE_FIRST)
+        self.addCleanup(self.close_wizard_window)
+        with open(os.path.join(self.dir, 'wizard.log'), 'ab') as log:
+            subprocess.run(['wine', launcher], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                           env=env, timeout=120, check=True)
+        window = self.step('wait-window', '', WAIT_MS)
+        self.assertEqual(window['exe'][0].lower(), 'c:\\temp\\lksupdate_tmp.exe')
+        self.step('wait-buttons', 'next,cancel', WAIT_MS)
+        self.step('press', 'next')
+        # The suite is found running: PSAPI worked, and it was the system's.
+        status, _, err = driver('message-box', TEXT_CLOSE_SUITE_TITLE, RUN_MS)
+        loaded = sorted(n for n in os.listdir(c_temp) if n.endswith('.loaded'))
+        self.assertEqual(loaded, [], 'DLLs loaded from c:\\temp')
+        self.assertEqual(status, 0, f'the suite was not found running: {err}')
+        self.step('answer', 'cancel', TEXT_CLOSE_SUITE_TITLE, WAIT_MS)
+        self.wait_text(1003, TEXT_CANCELLED)
+        self.step('press', 'next')
+        self.step('wait-buttons', 'finish,cancel', WAIT_MS)
+        self.step('press', 'finish')
+        self.step('wait-gone', '', WAIT_MS)
+        self.assertEqual(sorted(n for n in os.listdir(c_temp) if n.endswith('.loaded')), [])
+
+        self.holder.stdin.close()
+        self.holder.wait(timeout=60)
+        os.remove(suite)
+        self.expect_installed(REL1)
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    for option in ('--exe', '--driver', '--wine-run', '--prefix', '--publish', '--holder'):
+    for option in ('--exe', '--driver', '--wine-run', '--prefix', '--publish', '--holder',
+                   '--marker', '--objdump'):
         parser.add_argument(option, required=True)
     ARGS, rest = parser.parse_known_args()
     ARGS.prefix = os.environ.get('LKS_WINEPREFIX') or ARGS.prefix
