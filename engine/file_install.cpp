@@ -98,8 +98,7 @@ bool RemoveFileForced(const std::string& path) {
     return platform::RemoveFile(path.c_str()) || !platform::GetAttributes(path.c_str()).exists;
 }
 
-bool InstallFile(const std::string& source, const std::string& target,
-                 const StagedCheck& check) {
+bool InstallFile(const std::string& source, const std::string& target, const StagedCheck& check) {
     std::string local = platform::ReplaceChar(target, '/', '\\');
     std::string staging = StagingPathFor(local);
     if (staging.empty() || staging == local) {

@@ -19,6 +19,4 @@ const char* ListCheckName(ListCheck check) {
     return "unknown";
 }
 
-bool IsTrustFailure(ListCheck check) {
-    return check >= ListCheck::SignatureMissing;
-}
+bool IsTrustFailure(ListCheck check) { return check >= ListCheck::SignatureMissing; }

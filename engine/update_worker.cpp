@@ -258,8 +258,7 @@ bool InstallItems(CUpdateRun& run) {
         StagedCheck signedArchive = [&run](const std::string& staged, CItemDigest&) {
             std::string comment;
             return !run.m_bSignedList ||
-                   VerifyMinisignSignatureOfFile(staged, run.m_strListSignature,
-                                                 run.m_trustedKeys,
+                   VerifyMinisignSignatureOfFile(staged, run.m_strListSignature, run.m_trustedKeys,
                                                  &comment) == SignatureStatus::Ok;
         };
         if (!InstallFile(fromList + ".zip", toList + ".zip", signedArchive)) {

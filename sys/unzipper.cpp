@@ -191,8 +191,9 @@ bool CUnzipper::WriteCurrentEntry(const char* szPath, const UnzipFileInfo& info)
                 break;
             }
             // Past its declared size an entry is a bomb or damaged: stop at once.
-            if (read < 0 || static_cast<uint64_t>(written) + static_cast<uint64_t>(read) >
-                                info.dwUncompressedSize ||
+            if (read < 0 ||
+                static_cast<uint64_t>(written) + static_cast<uint64_t>(read) >
+                    info.dwUncompressedSize ||
                 !output.Write(buffer, static_cast<size_t>(read))) {
                 complete = false;
                 break;

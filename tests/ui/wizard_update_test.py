@@ -44,6 +44,7 @@ TEXT_LIST_NOT_FOUND = '找不到更新列表。'
 TEXT_FINISH = '升级完成，您的版本已是最新版本。按“完成”退出升级系统。'
 TEXT_UNFINISHED = '新版本已下载,但未完成更新,将在下一次启动升级程序时再尝试更新.'
 TEXT_NO_PATH = '找不到系统注册信息，无法升级。'
+TEXT_ERRORS = '有错误,请重新运行本更新程序.'
 TEXT_CLOSE_SUITE_TITLE = 'LarkspanOffice'
 
 # Beside the program's imports, DLLs that Windows looks for in the program's
@@ -280,6 +281,26 @@ class WizardUpdateTest(unittest.TestCase):
         self.finish(TEXT_FINISH)
         self.expect_installed(REL2)
         self.assertFalse(os.path.exists(self.temp), 'a completed update leaves no temporary folder')
+
+    def test_closing_text_stays_the_last_text(self):
+        # The last download fails right before the closing text: its late
+        # notice ("失败.") must not replace it. Each case reads the status
+        # line again after further round trips to the wizard, by which time
+        # any notice posted before the closing text has been handled.
+        self.install_release1(settings='UPDATEHOST=127.0.0.1\r\n')
+        self.publish(REL2, 'rel2')
+        os.remove(os.path.join(self.server, 'V', 'templates', 'letters', 'letter.lkt.zip'))
+        self.serve()
+        self.start_wizard()
+        self.step('press', 'next')
+        self.wait_text(1003, TEXT_ERRORS)
+        self.step('list')
+        self.step('bar', 1000)
+        self.assertEqual(self.text(1003), TEXT_ERRORS)
+        self.assertEqual(self.buttons(), 'cancel')
+        self.step('press', 'cancel')
+        self.step('wait-gone', '', WAIT_MS)
+        self.expect_installed(REL1)
 
     def test_missing_path_stops_before_any_run(self):
         self.install_release1(registry=False)
