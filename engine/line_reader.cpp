@@ -16,7 +16,8 @@ void DropCarriageReturn(std::string& line) {
 
 }  // namespace
 
-CLineReader::CLineReader(const char* path) : m_buffer(kReadBlock) {
+CLineReader::CLineReader(const char* path, size_t maxLine)
+    : m_buffer(kReadBlock), m_maxLine(maxLine) {
     m_file = path ? platform::OpenStdio(path, "rb") : nullptr;
 }
 
@@ -35,11 +36,28 @@ bool CLineReader::Fill() {
 bool CLineReader::ReadLine(std::string& line) {
     line.clear();
     bool any = false;
+    bool overlong = false;
+    // Appends what fits; a line past the limit (one more byte for its CR) is
+    // dropped as soon as it is known to be longer.
+    size_t keep = m_maxLine == kNoLimit ? kNoLimit : m_maxLine + 1;
+    auto take = [&](const char* data, size_t len) {
+        if (!overlong && len > keep - line.size()) {
+            overlong = true;
+            line.clear();
+            line.shrink_to_fit();
+        }
+        if (!overlong) {
+            line.append(data, len);
+        }
+    };
     for (;;) {
         if (m_pos == m_end && !Fill()) {
             // End of file: a last line without terminator still counts.
             if (any) {
                 DropCarriageReturn(line);
+                if (line.size() > m_maxLine) {
+                    line.clear();
+                }
             }
             return any;
         }
@@ -48,12 +66,15 @@ bool CLineReader::ReadLine(std::string& line) {
         const void* lf = std::memchr(start, '\n', m_end - m_pos);
         if (lf) {
             size_t len = static_cast<size_t>(static_cast<const char*>(lf) - start);
-            line.append(start, len);
+            take(start, len);
             m_pos += len + 1;
             DropCarriageReturn(line);
+            if (line.size() > m_maxLine) {
+                line.clear();  // one byte too long, and no CR to drop
+            }
             return true;
         }
-        line.append(start, m_end - m_pos);
+        take(start, m_end - m_pos);
         m_pos = m_end;
     }
 }

@@ -12,8 +12,12 @@
 
 class CLineReader {
 public:
-    // Opens the file at `path` (engine form) for reading; IsOpen() tells.
-    explicit CLineReader(const char* path);
+    static constexpr size_t kNoLimit = static_cast<size_t>(-1);
+
+    // Opens the file at `path` (engine form) for reading; IsOpen() tells. A
+    // line longer than `maxLine` bytes is read as an empty line, and never
+    // held whole.
+    explicit CLineReader(const char* path, size_t maxLine = kNoLimit);
     ~CLineReader();
     CLineReader(const CLineReader&) = delete;
     CLineReader& operator=(const CLineReader&) = delete;
@@ -27,6 +31,7 @@ private:
 
     FILE* m_file = nullptr;
     std::vector<char> m_buffer;
+    size_t m_maxLine;
     size_t m_pos = 0;
     size_t m_end = 0;
 };

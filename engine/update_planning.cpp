@@ -16,6 +16,10 @@
 
 namespace {
 
+// All five fields of an entry need under 500 bytes: a longer line is a
+// line without fields, and is never held whole.
+constexpr size_t kMaxListLine = 4096;
+
 // The first `checksum.size()` bytes of the installed checksum equal the new
 // one: plain equality for two full checksums, and an empty new checksum
 // agrees with anything.
@@ -81,7 +85,7 @@ bool BuildDownloadList(CUpdateRun& run) {
         std::string installedPath = run.m_strInstallPath + "\\codelist.txt";
         run.m_arrInstalled.reserve(run.m_arrInstalled.size() +
                                    static_cast<size_t>(CountLines(installedPath)));
-        CLineReader installed(installedPath.c_str());
+        CLineReader installed(installedPath.c_str(), kMaxListLine);
         std::string line;
         while (installed.ReadLine(line)) {
             run.m_arrInstalled.push_back(ParseUpdateItem(line));
@@ -97,7 +101,7 @@ bool BuildDownloadList(CUpdateRun& run) {
 
     std::string listPath = run.m_strTempDir + "\\codelist.txt";
     int lines = CountLines(listPath);
-    CLineReader list(listPath.c_str());
+    CLineReader list(listPath.c_str(), kMaxListLine);
     if (!list.IsOpen()) {
         return false;
     }

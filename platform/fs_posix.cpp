@@ -197,38 +197,33 @@ bool RemoveDir(const char* path) { return rmdir(NativePath(path).c_str()) == 0; 
 bool RemoveFile(const char* path) { return unlink(NativePath(path).c_str()) == 0; }
 
 bool CopyFileOver(const char* from, const char* to) {
-    int in = open(NativePath(from).c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
+    UniqueFd in(open(NativePath(from).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) {
         return false;
     }
     struct stat st {};
-    fstat(in, &st);
-    int out =
-        open(NativePath(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
-    if (out < 0) {
-        int saved = errno;
-        close(in);
-        errno = saved;
+    fstat(in.get(), &st);
+    UniqueFd out(
+        open(NativePath(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777));
+    if (!out) {
         return false;
     }
     bool ok = true;
     static constexpr size_t kChunk = 1 << 16;
     char buffer[kChunk];
     for (;;) {
-        ssize_t n = read(in, buffer, kChunk);
+        ssize_t n = read(in.get(), buffer, kChunk);
         if (n == 0) {
             break;
         }
-        if (n < 0 || write(out, buffer, static_cast<size_t>(n)) != n) {
+        if (n < 0 || write(out.get(), buffer, static_cast<size_t>(n)) != n) {
             ok = false;
             break;
         }
     }
     int saved = errno;
-    close(in);
-    if (close(out) != 0) {
-        ok = false;
-    }
+    in.reset();
+    ok = out.close() && ok;
     if (ok) {
         // CopyFileA keeps the last-write time.
         struct timespec times[2] = {st.st_atim, st.st_mtim};

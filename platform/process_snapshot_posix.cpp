@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/posix_handles.h"
 
 #include <dirent.h>
 #include <unistd.h>
@@ -27,13 +28,13 @@ uint32_t ProcessIdOf(const char* name) {
 
 // One process list serves both Windows interfaces.
 void ListFromProc(size_t limit, const ProcessVisitor& visit) {
-    DIR* proc = opendir("/proc");
+    UniqueDir proc(opendir("/proc"));
     if (!proc) {
         return;
     }
     size_t count = 0;
     while (count < limit) {
-        const dirent* entry = readdir(proc);
+        const dirent* entry = readdir(proc.get());
         if (!entry) {
             break;
         }
@@ -56,7 +57,6 @@ void ListFromProc(size_t limit, const ProcessVisitor& visit) {
         visit(id, windowsForm.c_str());
         ++count;
     }
-    closedir(proc);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include "platform/codepage.h"
+#include "platform/posix_handles.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -68,15 +69,15 @@ bool RegistryKey::QueryValue(const char* name, char* buffer, uint32_t* size) con
     if (!m_key || !name || !IsSafeName(name)) {
         return false;
     }
-    FILE* f = fopen((m_folder + "/" + name).c_str(), "rb");
+    UniqueStdio f(fopen((m_folder + "/" + name).c_str(), "rb"));
     if (!f) {
         return false;
     }
     // One byte more than the buffer tells a value that does not fit.
     std::string data(static_cast<size_t>(*size) + 1, '\0');
-    size_t n = fread(&data[0], 1, data.size(), f);
-    bool ok = !ferror(f) && n <= *size;
-    fclose(f);
+    size_t n = fread(&data[0], 1, data.size(), f.get());
+    bool ok = !ferror(f.get()) && n <= *size;
+    f.reset();
     if (ok) {
         data.copy(buffer, n);
         *size = static_cast<uint32_t>(n);
@@ -91,12 +92,12 @@ bool RegistryKey::SetString(const char* name, const char* data, uint32_t size) {
     // Written beside the value and renamed over it, so a reader never sees half a value.
     std::string path = m_folder + "/" + name;
     std::string temp = path + ".new~";
-    FILE* f = fopen(temp.c_str(), "wb");
+    UniqueStdio f(fopen(temp.c_str(), "wb"));
     if (!f) {
         return false;
     }
-    bool ok = fwrite(data, 1, size, f) == size;
-    ok = (fclose(f) == 0) && ok;
+    bool ok = fwrite(data, 1, size, f.get()) == size;
+    ok = f.close() && ok;
     if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
         unlink(temp.c_str());
         return false;

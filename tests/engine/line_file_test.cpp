@@ -135,6 +135,32 @@ TEST(CodeListTest, ListReadsTheSameWithLfAndCrLf) {
     EXPECT_EQ(CountLines(dir / "crlf.txt"), 4);
 }
 
+TEST(LineReaderTest, ALineOverTheLimitIsReadAsAnEmptyLine) {
+    struct Case {
+        std::string content;
+        std::vector<std::string> lines;
+    };
+    const std::string fits(8, 'a'), over(9, 'b'), huge(300000, 'c');
+    const Case cases[] = {
+        {fits + "\n" + over + "\nend", {fits, "", "end"}},
+        {fits + "\r\n" + over + "\r\n", {fits, ""}},  // the CR is not part of the line
+        {huge + "\n" + fits, {"", fits}},             // longer than a read block
+        {over, {""}},                                 // the last line, without terminator
+    };
+    testsupport::TempDir dir;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(testsupport::WriteFileBytes(dir / "list.txt", c.content));
+        CLineReader reader((dir / "list.txt").c_str(), 8);
+        std::vector<std::string> lines;
+        for (std::string line; reader.ReadLine(line);) {
+            EXPECT_LE(line.capacity(), 4096u) << "an overlong line is never held whole";
+            lines.push_back(line);
+        }
+        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(CountLines(dir / "list.txt"), static_cast<int>(c.lines.size()));
+    }
+}
+
 TEST(CodeListTest, MissingListCountsNoLines) {
     testsupport::TempDir dir;
     EXPECT_EQ(CountLines(dir / "codelist.txt"), 0);

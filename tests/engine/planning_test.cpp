@@ -77,6 +77,11 @@ const PlanCase kCases[] = {
     {"EmptyNewChecksumAgreesWithAnyInstalled", Line("\\a.dll", kA), "<FN\\a.dll><SZ3>\n", {}, {}, {false}, false},
     {"BlankAndHeadingLinesNameNoFile", std::nullopt, "\r\nUpdate list of V2\r\n" + Line("\\a.dll", kA), {},
      {"\\a.dll"}, {false, false, false}, true},
+    // Never opened: the planning would read a device outside the folder for ever.
+    {"UnsafePathIsNeverOpened", std::nullopt, Line("\\..\\..\\..\\..\\dev\\zero", kA), {},
+     {"\\..\\..\\..\\..\\dev\\zero"}, {false}, true},
+    {"OverlongLineNamesNoFile", std::nullopt, Line("\\" + std::string(5000, 'x'), kA) + Line("\\a.dll", kA),
+     {}, {"\\a.dll"}, {false, false}, true},
     {"ForwardSlashPathFindsTheFetchedFile", Line("\\x\\a.dll", kOld), Line("/x/a.dll", kA),
      {{"\\x\\a.dll", "content of a"}}, {}, {true}, true},
 };
