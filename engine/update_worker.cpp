@@ -112,26 +112,35 @@ uint64_t UnpackLimitOf(const CUpdateRun& run, const UpdateItem& item) {
                                               : kMaxUnpackedItem;
 }
 
-// An unpacked file matches its entry's checksums (either letter case), or the
-// entry gives none to check against.
-bool MatchesListedChecksum(const std::string& file, const UpdateItem& item) {
-    if (!HasFullChecksum(item) && item.sha256.empty()) {
-        return true;
-    }
-    platform::File in;
-    if (!in.Open(file.c_str(), platform::File::Mode::ReadDenyWrite)) {
+// Unpacks an item's archive into `folder`, its file checked against the
+// entry as it is written (no second read): true when the file arrived whole
+// with the listed checksums.
+bool UnpackItem(const CUpdateRun& run, const UpdateItem& item, const std::string& archive,
+                const std::string& folder) {
+    std::string name = EntryFileName(item.path);
+    CItemDigest digest;
+    bool seen = false;
+    UnzipReport report;
+    UnzipOptions options;
+    options.report = &report;
+    options.sizeLimit = UnpackLimitOf(run, item);
+    options.sink = [&](const UnzipFileInfo& entry, const void* data, size_t size) {
+        if (name == entry.szFileName) {
+            seen = true;
+            digest.Update(data, size);
+        }
+    };
+    if (!UnzipArchive(archive.c_str(), folder.c_str(), false, options)) {
         return false;
     }
-    CItemDigest digest;
-    static constexpr size_t kBlock = 256 * 1024;
-    std::unique_ptr<char[]> block(new char[kBlock]);
-    for (long got; (got = in.Read(block.get(), kBlock)) != 0;) {
-        if (got < 0) {
+    for (const std::string& failed : report.failedEntries) {
+        if (failed == name) {
             return false;
         }
-        digest.Update(block.get(), static_cast<size_t>(got));
     }
-    return DigestMatchesItem(digest, item);
+    // An empty file passes no data: it is there when nothing failed.
+    return (seen || platform::GetAttributes((folder + "\\" + name).c_str()).exists) &&
+           DigestMatchesItem(digest, item);
 }
 
 // A fetched archive holds the entry's file with the listed checksum.
@@ -197,10 +206,8 @@ bool DownloadItems(CUpdateRun& run) {
             // survive the new one.
             RemoveFileForced(unpacked);
             if (platform::IsLinkFreeBelow(run.m_strTempDir, localPath) &&
-                UnzipArchive(localPath.c_str(), folder.c_str(), false, nullptr,
-                             UnpackLimitOf(run, item)) &&
-                platform::IsLinkFreeBelow(run.m_strTempDir, unpacked) &&
-                MatchesListedChecksum(unpacked, item)) {
+                UnpackItem(run, item, localPath, folder) &&
+                platform::IsLinkFreeBelow(run.m_strTempDir, unpacked)) {
                 platform::RemoveFile(localPath.c_str());
                 display.SetRowStatus(row, kTextDone);
                 run.m_arrInstallable[codeIndex] = true;
@@ -306,7 +313,10 @@ bool FetchCodeList(CUpdateRun& run) {
     std::string list = run.m_strTempDir + "\\" + kListName;
     RemoveFileForced(list);
     UnzipReport report;
-    if (!UnzipArchive(local.c_str(), run.m_strTempDir.c_str(), false, &report, kMaxListSize)) {
+    UnzipOptions options;
+    options.report = &report;
+    options.sizeLimit = kMaxListSize;
+    if (!UnzipArchive(local.c_str(), run.m_strTempDir.c_str(), false, options)) {
         return false;
     }
     // A list that did not unpack whole is damaged, not missing: nothing of it counts.

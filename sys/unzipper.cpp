@@ -7,13 +7,15 @@
 
 #include <unzip.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace {
 
-// The copy loop's piece of entry data, read into one stack buffer.
-constexpr unsigned kCopyChunk = 2048;
+// The piece of entry data inflate delivers at a time: large, so that zlib
+// works in long runs and the file gets few large writes.
+constexpr unsigned kCopyChunk = 256 * 1024;
 
 constexpr unsigned kCommentSize = sizeof(UnzipFileInfo::szComment) - 1;
 
@@ -183,7 +185,8 @@ bool CUnzipper::WriteCurrentEntry(const char* szPath, const UnzipFileInfo& info)
     }
     bool complete = unzOpenCurrentFile(Handle(m_uzFile)) == UNZ_OK;
     if (complete) {
-        char buffer[kCopyChunk];
+        std::unique_ptr<char[]> chunk(new char[kCopyChunk]);
+        char* buffer = chunk.get();
         uint32_t written = 0;  // modulo 2^32, as the stored size
         for (;;) {
             int read = unzReadCurrentFile(Handle(m_uzFile), buffer, kCopyChunk);
@@ -197,6 +200,9 @@ bool CUnzipper::WriteCurrentEntry(const char* szPath, const UnzipFileInfo& info)
                 !output.Write(buffer, static_cast<size_t>(read))) {
                 complete = false;
                 break;
+            }
+            if (m_sink) {
+                m_sink(info, buffer, static_cast<size_t>(read));
             }
             written += static_cast<uint32_t>(read);
         }
@@ -247,13 +253,14 @@ bool CUnzipper::UnzipTo(const char* szFolder, bool bIgnoreFilePath) {
 }
 
 bool UnzipArchive(const char* szZipPath, const char* szFolder, bool bIgnoreFilePath,
-                  UnzipReport* report, uint64_t sizeLimit) {
+                  const UnzipOptions& options) {
     if (!szZipPath || !*szZipPath) {
         return false;
     }
     CUnzipper unzipper;
-    unzipper.SetReport(report);
-    unzipper.SetSizeLimit(sizeLimit);
+    unzipper.SetReport(options.report);
+    unzipper.SetSizeLimit(options.sizeLimit);
+    unzipper.SetDataSink(options.sink);
     if (!unzipper.Open(szZipPath)) {
         return false;
     }

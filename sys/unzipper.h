@@ -12,6 +12,7 @@
 #include "platform/fs.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,19 @@ struct UnzipFileInfo {
 // (names as GetFileInfo gives them, "\" separators).
 struct UnzipReport {
     std::vector<std::string> failedEntries;
+};
+
+// Sees each extracted file's bytes as they are written, so that a checksum
+// needs no second read: the entry, then its data piece by piece.
+using UnzipDataSink =
+    std::function<void(const UnzipFileInfo& entry, const void* data, size_t size)>;
+
+// What an extraction may do besides writing: note failures, bound the
+// declared size, show the data to a sink.
+struct UnzipOptions {
+    UnzipReport* report = nullptr;
+    uint64_t sizeLimit = UINT64_MAX;
+    UnzipDataSink sink;
 };
 
 // One open archive; not copied, lives for one extraction on the caller's stack.
@@ -70,6 +84,8 @@ public:
     // The most that UnzipTo may write: an archive whose entries declare more
     // together is refused before anything is written.
     void SetSizeLimit(uint64_t bytes) { m_sizeLimit = bytes; }
+    // Where the data written goes besides the file (empty: nowhere).
+    void SetDataSink(UnzipDataSink sink) { m_sink = std::move(sink); }
     // Writes every entry; a failing entry is skipped. True when the archive
     // was opened and walked: it has entries, they fit the size limit, and the
     // folder could be made.
@@ -84,12 +100,12 @@ private:
     void* m_uzFile = nullptr;  // minizip's unzFile
     UnzipReport* m_report = nullptr;
     uint64_t m_sizeLimit = UINT64_MAX;
+    UnzipDataSink m_sink;
     char m_szOutputFolder[platform::kMaxPath] = {};
 };
 
 // Unpacks the archive at `szZipPath` into `szFolder`: false when the archive
 // cannot be opened or walked (see CUnzipper::UnzipTo), or when its entries
-// declare more than `sizeLimit` bytes together. The entries that failed are
-// noted in `report` when one is given.
+// declare more than the options' size limit together.
 bool UnzipArchive(const char* szZipPath, const char* szFolder, bool bIgnoreFilePath,
-                  UnzipReport* report = nullptr, uint64_t sizeLimit = UINT64_MAX);
+                  const UnzipOptions& options = UnzipOptions());
