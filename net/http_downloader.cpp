@@ -226,13 +226,15 @@ unsigned ReceiveThreadProc(void* param) {
     CHttpDownloader::End end =
         block ? client->ReceiveResponse(block.get(), target, &total) : CHttpDownloader::End::Failed;
 
-    // Results first, then the end signal, then the last notifications.
+    // Results and the last notifications first, then the end signal: once
+    // DownloadFile has returned nothing more is posted, so a display that
+    // goes away with the run is never posted to.
     client->m_bResult = end != CHttpDownloader::End::Failed;
     client->m_hReceiveThread = nullptr;
-    client->m_hDoneEvent.Set();
     if (end == CHttpDownloader::End::DoneAfterBlocks) {
         Post(target, DOWNLOAD_PROGRESS, total);
     }
     Post(target, end == CHttpDownloader::End::Failed ? DOWNLOAD_FAILED : DOWNLOAD_DONE, 0);
+    client->m_hDoneEvent.Set();
     return 0;
 }

@@ -46,12 +46,24 @@ bool HoldsOnlyPlainEntriesAt(const std::string& path, int depth) {
 
 bool HoldsOnlyPlainEntries(const char* path) { return HoldsOnlyPlainEntriesAt(path, 0); }
 
+namespace {
+
+// `root` and `path` with "\\" for every separator ("/" separates as "\\"
+// does, in the engine's paths and on POSIX alike); false unless `path` lies
+// below `root`.
+bool SplitBelow(const std::string& rootGiven, const std::string& pathGiven, std::string* root,
+                std::string* path) {
+    *root = ReplaceChar(rootGiven, '/', '\\');
+    *path = ReplaceChar(pathGiven, '/', '\\');
+    return !root->empty() && path->size() > root->size() &&
+           path->compare(0, root->size(), *root) == 0 && (*path)[root->size()] == '\\';
+}
+
+}  // namespace
+
 bool IsLinkFreeBelow(const std::string& rootGiven, const std::string& pathGiven) {
-    // "/" separates as "\\" does, in the engine's paths and on POSIX alike.
-    std::string root = ReplaceChar(rootGiven, '/', '\\');
-    std::string path = ReplaceChar(pathGiven, '/', '\\');
-    if (root.empty() || path.size() <= root.size() || path.compare(0, root.size(), root) != 0 ||
-        path[root.size()] != '\\') {
+    std::string root, path;
+    if (!SplitBelow(rootGiven, pathGiven, &root, &path)) {
         return false;
     }
     for (size_t i = root.size() + 1; i < path.size(); i += CharLength(path, i)) {
@@ -83,10 +95,8 @@ bool ClearNonFolder(const std::string& path, bool keepFile) {
 }  // namespace
 
 bool MakeLinkFreeBelow(const std::string& rootGiven, const std::string& pathGiven) {
-    std::string root = ReplaceChar(rootGiven, '/', '\\');
-    std::string path = ReplaceChar(pathGiven, '/', '\\');
-    if (root.empty() || path.size() <= root.size() || path.compare(0, root.size(), root) != 0 ||
-        path[root.size()] != '\\') {
+    std::string root, path;
+    if (!SplitBelow(rootGiven, pathGiven, &root, &path)) {
         return false;
     }
     for (size_t i = root.size() + 1; i < path.size(); i += CharLength(path, i)) {

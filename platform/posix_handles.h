@@ -1,9 +1,11 @@
-// Owning wrappers for POSIX descriptors, folder streams and stdio files:
-// move-only, each with its own invalid value and close function. Closing
-// keeps errno, so an error path can still report the error that made it close.
+// Owning wrappers for POSIX descriptors, folder streams and stdio files,
+// each with its own invalid value and close function
+// (platform/unique_resource.h).
 #pragma once
 
 #ifndef _WIN32
+
+#include "platform/unique_resource.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,71 +14,31 @@
 
 namespace platform {
 
-template <typename Traits>
-class UniquePosix {
-public:
-    using Type = typename Traits::Type;
-
-    UniquePosix() = default;
-    explicit UniquePosix(Type value) : m_value(value) {}
-    ~UniquePosix() { reset(); }
-    UniquePosix(UniquePosix&& other) noexcept : m_value(other.release()) {}
-    UniquePosix& operator=(UniquePosix&& other) noexcept {
-        if (this != &other) {
-            reset(other.release());
-        }
-        return *this;
-    }
-    UniquePosix(const UniquePosix&) = delete;
-    UniquePosix& operator=(const UniquePosix&) = delete;
-
-    Type get() const { return m_value; }
-    explicit operator bool() const { return m_value != Traits::Invalid(); }
-    Type release() {
-        Type value = m_value;
-        m_value = Traits::Invalid();
-        return value;
-    }
-    void reset(Type value = Traits::Invalid()) {
-        if (m_value != Traits::Invalid()) {
-            int error = errno;
-            Traits::Close(m_value);
-            errno = error;
-        }
-        m_value = value;
-    }
-    // Closes and tells whether the close itself succeeded (it reports write
-    // errors of some file systems).
-    bool close() {
-        if (m_value == Traits::Invalid()) {
-            return false;
-        }
-        return Traits::Close(release()) == 0;
-    }
-
-private:
-    Type m_value = Traits::Invalid();
+// What closing a descriptor must leave alone.
+struct KeepsErrno {
+    static int SaveError() { return errno; }
+    static void RestoreError(int error) { errno = error; }
 };
 
-struct FdTraits {
+struct FdTraits : KeepsErrno {
     using Type = int;
     static int Invalid() { return -1; }
-    static int Close(int fd) { return ::close(fd); }
+    static bool Close(int fd) { return ::close(fd) == 0; }
 };
-struct DirTraits {
+struct DirTraits : KeepsErrno {
     using Type = DIR*;
     static DIR* Invalid() { return nullptr; }
-    static int Close(DIR* dir) { return ::closedir(dir); }
+    static bool Close(DIR* dir) { return ::closedir(dir) == 0; }
 };
-struct StdioTraits {
+struct StdioTraits : KeepsErrno {
     using Type = FILE*;
     static FILE* Invalid() { return nullptr; }
-    static int Close(FILE* file) { return ::fclose(file); }
+    static bool Close(FILE* file) { return ::fclose(file) == 0; }
 };
 
-using UniqueFd = UniquePosix<FdTraits>;
-using UniqueDir = UniquePosix<DirTraits>;
-using UniqueStdio = UniquePosix<StdioTraits>;
+using UniqueFd = UniqueResource<FdTraits>;
+using UniqueDir = UniqueResource<DirTraits>;
+using UniqueStdio = UniqueResource<StdioTraits>;
 
 }  // namespace platform
 

@@ -1,81 +1,48 @@
-// Owning wrappers for Win32 handles: move-only, each with its own invalid
-// value and close function. Closing keeps GetLastError, so an error path can
-// still report the error that made it close.
+// Owning wrappers for Win32 handles, each with its own invalid value and
+// close function (platform/unique_resource.h).
 #pragma once
+
+#include "platform/unique_resource.h"
 
 #include <windows.h>
 
 namespace platform {
 
-template <typename Traits>
-class UniqueHandle {
-public:
-    using Type = typename Traits::Type;
-
-    UniqueHandle() = default;
-    explicit UniqueHandle(Type value) : m_value(value) {}
-    ~UniqueHandle() { reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : m_value(other.release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) {
-            reset(other.release());
-        }
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-    Type get() const { return m_value; }
-    explicit operator bool() const { return m_value != Traits::Invalid(); }
-    Type release() {
-        Type value = m_value;
-        m_value = Traits::Invalid();
-        return value;
-    }
-    void reset(Type value = Traits::Invalid()) {
-        if (m_value != Traits::Invalid()) {
-            DWORD error = GetLastError();
-            Traits::Close(m_value);
-            SetLastError(error);
-        }
-        m_value = value;
-    }
-    // Resets first, so handing the address to an API cannot leak a held handle.
-    Type* put() {
-        reset();
-        return &m_value;
-    }
-
-private:
-    Type m_value = Traits::Invalid();
+// What closing a Win32 handle must leave alone.
+struct KeepsLastError {
+    static DWORD SaveError() { return GetLastError(); }
+    static void RestoreError(DWORD error) { SetLastError(error); }
 };
+
+template <typename Traits>
+using UniqueHandle = UniqueResource<Traits>;
 
 // Events, threads, processes, mutexes: null when invalid.
-struct KernelHandleTraits {
+struct KernelHandleTraits : KeepsLastError {
     using Type = HANDLE;
     static HANDLE Invalid() { return nullptr; }
-    static void Close(HANDLE h) { CloseHandle(h); }
+    static bool Close(HANDLE h) { return CloseHandle(h) != FALSE; }
 };
 // Files and ToolHelp snapshots.
-struct FileHandleTraits {
+struct FileHandleTraits : KeepsLastError {
     using Type = HANDLE;
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(HANDLE h) { CloseHandle(h); }
+    static bool Close(HANDLE h) { return CloseHandle(h) != FALSE; }
 };
-struct FindHandleTraits {
+struct FindHandleTraits : KeepsLastError {
     using Type = HANDLE;
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(HANDLE h) { FindClose(h); }
+    static bool Close(HANDLE h) { return FindClose(h) != FALSE; }
 };
-struct KeyTraits {
+struct KeyTraits : KeepsLastError {
     using Type = HKEY;
     static HKEY Invalid() { return nullptr; }
-    static void Close(HKEY h) { RegCloseKey(h); }
+    static bool Close(HKEY h) { return RegCloseKey(h) == ERROR_SUCCESS; }
 };
-struct ModuleTraits {
+struct ModuleTraits : KeepsLastError {
     using Type = HMODULE;
     static HMODULE Invalid() { return nullptr; }
-    static void Close(HMODULE h) { FreeLibrary(h); }
+    static bool Close(HMODULE h) { return FreeLibrary(h) != FALSE; }
 };
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;

@@ -365,6 +365,7 @@ class UpdateTest(unittest.TestCase):
 
         def stop():
             self.stop_holder(holder)
+            self.assertIsNotNone(holder.returncode)
             os.remove(suite)
         return stop
 
@@ -469,23 +470,13 @@ class UpdateTest(unittest.TestCase):
         self.install_release1()
         self.publish(REL2, 'rel2')
         self.serve()
-        program_dir = os.path.join(self.install, 'program')
-        if ARGS.wine:
-            suite = os.path.join(program_dir, 'lksuite.exe')
-            shutil.copy(ARGS.holder, suite)
-            holder = self.start_holder(program_path(suite))
-        else:
-            suite = os.path.join(program_dir, 'lksuite')
-            shutil.copy('/bin/sleep', suite)  # harmless and long-running; only its path matters
-            holder = self.start_holder(suite, '3600')
+        stop_suite = self.hold_suite()
 
         mark = self.log_mark()
         result = self.expect_update(5, '--answer', 'cancel')
         self.assertIn('-> Cancel', output_of(result), 'the user was asked to close the suite')
         self.assertEqual(len(self.requested_since(mark)), 1 + len(CHANGED), 'the list and every archive')
-        self.stop_holder(holder)
-        self.assertIsNotNone(holder.returncode)
-        os.remove(suite)
+        stop_suite()
         self.expect_installed(REL1, 'rel1')
         self.expect_temp_holds_fetched()
 
