@@ -58,21 +58,7 @@ TempDir::TempDir() {
 TempDir::~TempDir() { RemoveTree(m_path); }
 
 bool RemoveTree(const std::string& path) {
-    std::vector<platform::DirEntry> entries;
-    if (platform::ListDir(path.c_str(), &entries)) {
-        for (const auto& e : entries) {
-            std::string child = path + "\\" + e.name;
-            if (e.directory) {
-                RemoveTree(child);
-            } else {
-                platform::SetDosAttributes(child.c_str(), 0x80);
-                platform::RemoveFile(child.c_str());
-            }
-        }
-    }
-    platform::SetDosAttributes(path.c_str(), 0x10);
-    platform::RemoveDir(path.c_str());
-    return !platform::GetAttributes(path.c_str()).exists;
+    return platform::RemoveTree(path.c_str()) && !platform::GetAttributes(path.c_str()).exists;
 }
 
 std::string ReadFileBytes(const std::string& path) {

@@ -25,18 +25,6 @@ bool TreeNumber(const std::string& name, const std::string& version, unsigned lo
     return true;
 }
 
-bool RemoveEntry(const std::string& path, bool directory) {
-    if (directory) {
-        return RemoveFolder(path);
-    }
-#ifdef _WIN32
-    // Windows refuses to delete a read-only file. (On POSIX the entry may be a
-    // link, whose target must stay untouched.)
-    platform::SetDosAttributes(path.c_str(), 0x80);
-#endif
-    return platform::RemoveFile(path.c_str());
-}
-
 }  // namespace
 
 bool IsTreeName(const std::string& name, const std::string& version) {
@@ -71,21 +59,14 @@ void RemoveOtherTrees(const std::string& serverRoot, const std::string& version,
             continue;
         }
         std::string path = JoinPath(serverRoot, entry.name);
-        if (!RemoveEntry(path, entry.directory)) {
+        if (!platform::RemoveTree(path.c_str())) {
             warnings->push_back("cannot remove the old tree " + Printable(path));
         }
     }
 }
 
 bool RemoveFolder(const std::string& path) {
-    std::vector<platform::DirEntry> entries;
-    if (platform::ListDir(path.c_str(), &entries)) {
-        for (const auto& entry : entries) {
-            RemoveEntry(JoinPath(path, entry.name), entry.directory);
-        }
-    }
-    platform::RemoveDir(path.c_str());
-    return !platform::GetAttributes(path.c_str()).exists;
+    return platform::RemoveTree(path.c_str()) && !platform::GetAttributes(path.c_str()).exists;
 }
 
 }  // namespace publish
