@@ -6,17 +6,6 @@
 
 namespace {
 
-constexpr char kWhitespace[] = " \t\r\n\v\f";
-
-std::string_view Trim(std::string_view s) {
-    size_t first = s.find_first_not_of(kWhitespace);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    size_t last = s.find_last_not_of(kWhitespace);
-    return s.substr(first, last - first + 1);
-}
-
 // True when `line` decides `key`; then `value` holds its value.
 bool LineDecides(std::string_view line, std::string_view key, std::string* value) {
     size_t comment = platform::FindText(line, "//");
@@ -27,8 +16,9 @@ bool LineDecides(std::string_view line, std::string_view key, std::string* value
         return false;
     }
     size_t equals = platform::FindChar(line, '=');
-    *value = equals == std::string_view::npos ? std::string()
-                                              : std::string(Trim(line.substr(equals + 1)));
+    *value = equals == std::string_view::npos
+                 ? std::string()
+                 : std::string(platform::TrimBlanks(line.substr(equals + 1)));
     return true;
 }
 
@@ -48,14 +38,16 @@ std::string GetIniValue(const char* path, const char* key) {
     if (!path || !key) {
         return {};
     }
-    CLineReader reader(path);
-    std::string line, value;
-    while (reader.ReadLine(line)) {
-        if (LineDecides(line, key, &value)) {
-            return value;
-        }
+    // The same lines FindIniValue splits; a settings file is a few lines, and
+    // what lies past the bound is not read.
+    constexpr size_t kMaxSettingsText = 1 << 20;
+    CLineReader reader(path, kMaxSettingsText);
+    std::string text, line;
+    while (text.size() < kMaxSettingsText && reader.ReadLine(line)) {
+        text += line;
+        text += '\n';
     }
-    return {};
+    return FindIniValue(text, key);
 }
 
 std::string GetSettingsFilePath() {

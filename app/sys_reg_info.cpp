@@ -1,8 +1,8 @@
 #include "app/sys_reg_info.h"
 
+#include "engine/code_list.h"
 #include "platform/registry.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -16,27 +16,6 @@ void CopySection(char* to, const char* from) {
         memmove(to, from, n);
     }
     to[n] = '\0';
-}
-
-// The leading decimal number as atoi reads it (blanks, a sign, digits),
-// saturated at the int range instead of overflowing.
-int LeadingNumber(const char* text) {
-    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) {
-        ++text;
-    }
-    bool negative = *text == '-';
-    if (*text == '-' || *text == '+') {
-        ++text;
-    }
-    long long n = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) {
-        n = n * 10 + (*text - '0');
-        if (n > static_cast<long long>(INT_MAX) + 1) {
-            n = static_cast<long long>(INT_MAX) + 1;
-        }
-    }
-    n = negative ? -n : n;
-    return n > INT_MAX ? INT_MAX : static_cast<int>(n);
 }
 
 }  // namespace
@@ -97,7 +76,7 @@ bool CSysRegInfo::GetRegValue(char* name, char* buffer) {
 
 int CSysRegInfo::GetRegInt(char* name) {
     char buffer[kRegValueBufferSize];
-    return GetRegValue(name, buffer) ? LeadingNumber(buffer) : -1;
+    return GetRegValue(name, buffer) ? ReadNumber(buffer) : -1;
 }
 
 void CSysRegInfo::DeleteKey(char* name) {

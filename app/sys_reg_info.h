@@ -2,7 +2,7 @@
 // and written, never a key created. Exported for the suite's other programs.
 #pragma once
 
-#include "app/export.h"
+#include "platform/export.h"
 
 constexpr int kRegSectionSize = 1024;      // the key path, NUL included
 constexpr int kRegValueBufferSize = 1024;  // what GetRegValue's caller supplies

@@ -2,10 +2,9 @@
 // whether this machine serves updates to others.
 #pragma once
 
-#include <string>
+#include "engine/update_mode.h"
 
-constexpr int UPDATE_MODE_SERVER = 1;  // archives are mirrored, not unpacked
-constexpr int UPDATE_MODE_CLIENT = 2;  // archives are unpacked and installed
+#include <string>
 
 struct UpdateSettings {
     int m_nUpdateMode = UPDATE_MODE_CLIENT;

@@ -7,27 +7,8 @@
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-// Drops blanks on both sides. Walks characters, not bytes, so that the second
-// byte of a double-byte character is never taken for a blank.
-std::string_view Trim(std::string_view text) {
-    size_t begin = 0;
-    while (begin < text.size() && IsBlank(text[begin])) {
-        ++begin;
-    }
-    size_t end = begin;
-    for (size_t i = begin; i < text.size();) {
-        size_t len = platform::CharLength(text, i);
-        if (len > 1 || !IsBlank(text[i])) {
-            end = i + len;
-        }
-        i += len;
-    }
-    return text.substr(begin, end - begin);
-}
+using platform::IsBlank;
+using platform::TrimBlanks;
 
 }  // namespace
 
@@ -42,7 +23,7 @@ std::string GetTagValue(std::string line, std::string tag) {
     if (close == std::string::npos) {
         return std::string();
     }
-    return std::string(Trim(std::string_view(line).substr(start, close - start)));
+    return std::string(TrimBlanks(std::string_view(line).substr(start, close - start)));
 }
 
 int32_t ReadNumber(std::string_view text) {
@@ -110,8 +91,9 @@ UpdateItem ParseUpdateItem(const std::string& line) {
         }
     }
     auto value = [&](int f) {
-        return close[f] == std::string::npos ? std::string_view()
-                                             : Trim(text.substr(start[f], close[f] - start[f]));
+        return close[f] == std::string::npos
+                   ? std::string_view()
+                   : TrimBlanks(text.substr(start[f], close[f] - start[f]));
     };
     UpdateItem item;
     item.path = value(kFN);

@@ -3,10 +3,10 @@
 // console updater and the tests make their own.
 #pragma once
 
-#include "app/update_settings.h"
 #include "engine/list_check.h"
 #include "engine/minisign.h"
 #include "engine/update_display.h"
+#include "engine/update_mode.h"
 #include "engine/update_item.h"
 
 #include <atomic>

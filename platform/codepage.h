@@ -33,6 +33,13 @@ size_t FindText(std::string_view text, std::string_view needle, size_t from = 0)
 // its own) by `to`.
 std::string ReplaceChar(std::string_view text, char from, char to);
 
+// True for the blanks the list and settings readers drop: blank, tab, CR,
+// LF, vertical tab, form feed (all below 0x40: never a GBK second byte).
+bool IsBlank(char c);
+
+// `text` without blanks on both sides.
+std::string_view TrimBlanks(std::string_view text);
+
 // Latin letters a-z to A-Z; bytes of double-byte characters stay as they are.
 std::string UpperLatin(std::string_view text);
 

@@ -4,7 +4,7 @@
 // and process handles HANDLE on Windows.
 #pragma once
 
-#include "app/export.h"
+#include "platform/export.h"
 #include "platform/fs.h"
 #include "platform/module_handle.h"
 
