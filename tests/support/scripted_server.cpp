@@ -29,12 +29,21 @@ std::string OkResponse(const std::string& body) {
 }
 
 ScriptedServer::ScriptedServer(std::vector<ServerStep> script, int connections)
-    : m_script(std::move(script)) {
+    : m_responses(static_cast<size_t>(connections), script) {
+    Start();
+}
+
+ScriptedServer::ScriptedServer(KeepAlive, std::vector<std::vector<ServerStep>> responses)
+    : m_responses(std::move(responses)), m_closeAfterEach(false) {
+    Start();
+}
+
+void ScriptedServer::Start() {
     platform::StartSockets();
     m_stop.Create();
     m_listener = platform::ListenLoopback(&m_port);
     EXPECT_NE(m_listener, platform::kInvalidSocket) << "cannot listen on 127.0.0.1";
-    m_thread = std::thread([this, connections] { Serve(connections); });
+    m_thread = std::thread([this] { Serve(); });
 }
 
 ScriptedServer::~ScriptedServer() {
@@ -49,8 +58,43 @@ std::vector<std::string> ScriptedServer::requests() {
     return m_requests;
 }
 
-void ScriptedServer::Serve(int connections) {
-    for (int c = 0; c < connections && !m_stop.Wait(0); ++c) {
+int ScriptedServer::connections() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_accepted;
+}
+
+bool ScriptedServer::Play(platform::SocketHandle s, const std::vector<ServerStep>& script,
+                          std::string* received) {
+    for (const ServerStep& step : script) {
+        if (step.kind == ServerStep::Kind::Send) {
+            platform::SendAll(s, step.data.data(), static_cast<int>(step.data.size()));
+        } else if (step.kind == ServerStep::Kind::Pause) {
+            // Paces the server's writes; the client's reaction is what the
+            // test waits on, never this pause.
+            m_stop.Wait(step.ms);
+        } else if (step.kind == ServerStep::Kind::Stall) {
+            // Silent until the client gives up on the connection.
+            char buffer[4096];
+            while (!m_stop.Wait(0)) {
+                int n = platform::ReceiveSome(s, buffer, sizeof buffer, kAcceptSliceMs);
+                if (n == platform::kReceiveClosed || n == platform::kReceiveError) {
+                    return false;
+                }
+                if (n > 0) {
+                    received->append(buffer, static_cast<size_t>(n));
+                }
+            }
+            return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+void ScriptedServer::Serve() {
+    size_t next = 0;
+    while (next < m_responses.size() && !m_stop.Wait(0)) {
         // Accepts in short slices so that the destructor never waits out the bound.
         platform::SocketHandle s = platform::kInvalidSocket;
         for (uint32_t waited = 0; s == platform::kInvalidSocket && waited < kAcceptTimeoutMs;
@@ -63,30 +107,34 @@ void ScriptedServer::Serve(int connections) {
         if (s == platform::kInvalidSocket) {
             return;
         }
-        std::string request;
-        char buffer[4096];
-        while (request.find("\r\n\r\n") == std::string::npos &&
-               request.size() < kRequestMaxLength) {
-            int n = platform::ReceiveSome(s, buffer, sizeof buffer, kRequestTimeoutMs);
-            if (n <= 0) {
-                break;
-            }
-            request.append(buffer, static_cast<size_t>(n));
-        }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_requests.push_back(request);
+            ++m_accepted;
         }
-        for (const ServerStep& step : m_script) {
-            if (step.kind == ServerStep::Kind::Send) {
-                platform::SendAll(s, step.data.data(), static_cast<int>(step.data.size()));
-            } else if (step.kind == ServerStep::Kind::Pause) {
-                // Paces the server's writes; the client's reaction is what the
-                // test waits on, never this pause.
-                m_stop.Wait(step.ms);
-            } else if (step.kind == ServerStep::Kind::Stall) {
-                m_stop.Wait();
-            } else {
+        std::string received;  // may hold requests sent ahead
+        char buffer[4096];
+        while (next < m_responses.size()) {
+            bool closed = false;
+            while (received.find("\r\n\r\n") == std::string::npos &&
+                   received.size() < kRequestMaxLength) {
+                int n = platform::ReceiveSome(s, buffer, sizeof buffer, kRequestTimeoutMs);
+                if (n <= 0) {
+                    closed = true;
+                    break;
+                }
+                received.append(buffer, static_cast<size_t>(n));
+            }
+            size_t end = received.find("\r\n\r\n");
+            if (closed && !m_closeAfterEach) {
+                break;  // the client left: the next connection gets this response
+            }
+            std::string request = end == std::string::npos ? received : received.substr(0, end + 4);
+            received.erase(0, request.size());
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_requests.push_back(request);
+            }
+            if (!Play(s, m_responses[next++], &received) || m_closeAfterEach) {
                 break;
             }
         }

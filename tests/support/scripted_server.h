@@ -26,7 +26,8 @@ inline ServerStep Send(std::string data) { return {ServerStep::Kind::Send, std::
 // client receives it in many small blocks.
 std::vector<ServerStep> Trickle(const std::string& data, size_t piece, uint32_t pauseMs);
 inline ServerStep Pause(uint32_t ms) { return {ServerStep::Kind::Pause, {}, ms}; }
-// Holds the connection open, silent, until the server is destroyed.
+// Holds the connection open, silent, until the client closes it or the
+// server is destroyed.
 inline ServerStep Stall() { return {ServerStep::Kind::Stall, {}, 0}; }
 inline ServerStep Close() { return {ServerStep::Kind::Close, {}, 0}; }
 
@@ -35,20 +36,34 @@ std::string OkResponse(const std::string& body);
 
 class ScriptedServer {
 public:
-    // Serves up to `connections` connections in turn, each with the script.
+    // Serves up to `connections` connections in turn, each with the script,
+    // closing each after it.
     explicit ScriptedServer(std::vector<ServerStep> script, int connections = 1);
+    // Answers the requests in turn with `responses`, keeping a connection
+    // for the next request until a response's script closes it (or the
+    // client does); requests sent ahead are read in order.
+    struct KeepAlive {};
+    ScriptedServer(KeepAlive, std::vector<std::vector<ServerStep>> responses);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
     uint16_t port() const { return m_port; }
+    // Connections accepted so far.
+    int connections();
     // The requests read so far, each up to its empty line.
     std::vector<std::string> requests();
 
 private:
-    void Serve(int connections);
+    void Start();
+    void Serve();
+    // Plays one script; false when it closed the connection.
+    bool Play(platform::SocketHandle s, const std::vector<ServerStep>& script,
+              std::string* received);
 
-    std::vector<ServerStep> m_script;
+    std::vector<std::vector<ServerStep>> m_responses;
+    bool m_closeAfterEach = true;
+    int m_accepted = 0;
     platform::SocketHandle m_listener = platform::kInvalidSocket;
     uint16_t m_port = 0;
     platform::Event m_stop;
