@@ -52,6 +52,10 @@ std::string InstallPathOf(const CUpdateRun& run, const UpdateItem& item) {
     return platform::ReplaceChar(run.m_strInstallPath + item.path, '/', '\\');
 }
 
+CHttpDownloader& DownloaderOf(const CUpdateRun& run) {
+    return run.m_pDownloader ? *run.m_pDownloader : g_downloader;
+}
+
 // Shows the text that ends the run. Download notifications still on their
 // way are dropped from here on, so that this text is the last one.
 void ShowClosingText(CUpdateRun& run, const char* text) {
@@ -66,6 +70,15 @@ bool DownloadItems(CUpdateRun& run) {
     int count = static_cast<int>(run.m_arrDownload.size());
     display.SetBarRange16(ProgressBar::Total, count);
     bool error = false;
+    // What follows, so the client can ask ahead.
+    std::vector<std::pair<std::string, std::string>> plan;
+    for (const UpdateItem& item : run.m_arrDownload) {
+        if (IsSafeEntryPath(item.path)) {
+            plan.emplace_back(TempPathOf(run, item) + ".zip",
+                              run.m_strVersion + item.path + ".zip");
+        }
+    }
+    DownloaderOf(run).PlanDownloads(plan);
     for (run.m_nCurrent = 0; run.m_nCurrent < count; ++run.m_nCurrent) {
         int row = run.m_nCurrent;
         const UpdateItem& item = run.m_arrDownload[static_cast<size_t>(row)];
@@ -81,7 +94,7 @@ bool DownloadItems(CUpdateRun& run) {
         display.SetRowStatus(row, kTextConnecting);
         // Links found on the way are removed, never followed.
         if (!platform::MakeLinkFreeBelow(run.m_strTempDir, localPath) ||
-            !g_downloader.DownloadFile(localPath.c_str(), serverPath.c_str())) {
+            !DownloaderOf(run).DownloadFile(localPath.c_str(), serverPath.c_str())) {
             display.SetRowStatus(row, kTextFailed);
             error = true;
             continue;
@@ -161,7 +174,7 @@ bool InstallItems(CUpdateRun& run) {
 bool FetchCodeList(CUpdateRun& run) {
     std::string local = run.m_strTempDir + "\\" + kListName + ".zip";
     std::string server = run.m_strVersion + "/" + kListName + ".zip";
-    if (!g_downloader.DownloadFile(local.c_str(), server.c_str())) {
+    if (!DownloaderOf(run).DownloadFile(local.c_str(), server.c_str())) {
         return false;
     }
     // A list left by an earlier run must not stand in for a missing one.
@@ -183,7 +196,7 @@ UpdateOutcome RunUpdate(CUpdateRun& run, const AskOkCancel& ask) {
     IUpdateDisplay& display = run.Display();
     platform::LowerCurrentThreadPriority();
     display.SetWizardButtons(PSWIZB_NONE);
-    g_downloader.Init(run.m_strHost.c_str(), run.m_nPort, display.NotifyTarget());
+    DownloaderOf(run).Init(run.m_strHost.c_str(), run.m_nPort, display.NotifyTarget());
 
     // Files fetched earlier count only from a folder no one else could change.
     platform::CreateParentFolders(run.m_strTempDir);

@@ -20,6 +20,9 @@ const char kCliUsage[] =
     "  --answer ok|cancel   answer when the suite is running (default cancel)\n"
     "  --max-asks N         OK answers before a suite that keeps running counts\n"
     "                       as cancel (default 3)\n"
+    "  --low-speed-limit N  a transfer slower than N bytes a second for the\n"
+    "                       --low-speed-time fails (default 1024; 0: no floor)\n"
+    "  --low-speed-time S   seconds of that measure (default 60)\n"
     "  --timings            at the end, the time of each stage on standard error\n"
     "                       (list, planning, connect, transfer, unpack+verify,\n"
     "                       close check, copy, cleanup), told by what the run shows\n"
@@ -77,6 +80,10 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* o, std::string* error) {
             o->registryRoot = value;
         } else if (arg == "--port" && ParseInt(value, 1, 65535, &number)) {
             o->port = number;
+        } else if (arg == "--low-speed-limit" && ParseInt(value, 0, 0x7FFFFFFF, &number)) {
+            o->lowSpeedLimit = number;
+        } else if (arg == "--low-speed-time" && ParseInt(value, 1, 86400, &number)) {
+            o->lowSpeedTime = number;
         } else if (arg == "--max-asks" && ParseInt(value, 1, 1000, &number)) {
             o->maxAsks = number;
         } else if (arg == "--mode" &&

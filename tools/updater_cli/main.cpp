@@ -6,6 +6,7 @@
 #include "console_display.h"
 #include "engine/download_view.h"
 #include "engine/update_worker.h"
+#include "net/http_downloader.h"
 #include "platform/console_text.h"
 #include "platform/fs.h"
 #include "platform/instance_guard.h"
@@ -108,6 +109,13 @@ int main(int argc, char** argv) {
         return ok;
     };
 
+    if (options.lowSpeedLimit || options.lowSpeedTime) {
+        g_downloader.SetLowSpeedLimit(
+            static_cast<uint32_t>(options.lowSpeedLimit.value_or(kLowSpeedBytesPerSecond)),
+            static_cast<uint32_t>(options.lowSpeedTime.value_or(kLowSpeedSeconds)));
+    }
+    display.SetDownloader(&g_downloader);
+
     CStageTimes times;
     if (options.timings) {
         display.SetStageTimes(&times);
@@ -131,6 +139,11 @@ int main(int argc, char** argv) {
     if (options.timings) {
         display.SetStageTimes(nullptr);
         times.Print(stderr);
+    }
+    if (outcome == UpdateOutcome::ListNotFound &&
+        g_downloader.LastFailure() != DownloadFailure::None) {
+        fprintf(stderr, "lksupdate-cli: the update list did not download (%s)\n",
+                DownloadFailureName(g_downloader.LastFailure()));
     }
     if (outcome == UpdateOutcome::InstallFailed && !MayWriteFolder(run.m_strInstallPath)) {
         fprintf(stderr,
