@@ -79,7 +79,10 @@ CHttpDownloader::CHttpDownloader()
       m_lastFailure(DownloadFailure::None),
       m_nDownloads(0),
       m_nConnections(0),
-      m_buffer(kReceiveBlockSize) {}
+      m_buffer(kReceiveBlockSize),
+      m_nPlanNext(0),
+      m_bServerKeeps(false),
+      m_bPipeliningStopped(false) {}
 
 CHttpDownloader::~CHttpDownloader() {
     m_socket.reset();
@@ -100,13 +103,46 @@ void CHttpDownloader::SetLowSpeedLimit(uint32_t bytesPerSecond, uint32_t seconds
 
 void CHttpDownloader::SetBodyLimit(uint64_t bytes) { m_nBodyLimit = bytes; }
 
-void CHttpDownloader::PlanDownloads(const std::vector<std::pair<std::string, std::string>>&) {}
+void CHttpDownloader::PlanDownloads(
+    const std::vector<std::pair<std::string, std::string>>& downloads) {
+    m_plan = downloads;
+    m_nPlanNext = 0;
+}
+
+void CHttpDownloader::FollowPlan(const char* serverPath) {
+    for (size_t i = m_nPlanNext; i < m_plan.size(); ++i) {
+        if (m_plan[i].second == serverPath) {
+            m_nPlanNext = i + 1;
+            return;
+        }
+    }
+}
+
+// Adds the requests of the planned downloads that follow to `batch`, on a
+// connection whose server has shown that it keeps connections; their answers
+// are read, in order, by the downloads that ask for them.
+void CHttpDownloader::AskAhead(std::string* batch) {
+    if (!m_bServerKeeps || m_bPipeliningStopped || !m_socket) {
+        return;
+    }
+    char request[kRequestBufferSize];
+    while (m_ahead.size() < kPipelineDepth && m_nPlanNext < m_plan.size()) {
+        const std::string& serverPath = m_plan[m_nPlanNext++].second;
+        if (ComposeRequest(serverPath.c_str(), m_szHost, request, sizeof request)) {
+            batch->append(request);
+            m_ahead.push_back(serverPath);
+        }  // otherwise its own download refuses it before sending
+    }
+}
 
 bool CHttpDownloader::Init(const char* host, int port, platform::NotifyTarget notifyWnd) {
     // An address or connection from an earlier Init must not outlive a failed one.
     m_addr = sockaddr_in{};
-    m_socket.reset();
-    m_buffer.Clear();
+    DropConnection();
+    m_plan.clear();
+    m_nPlanNext = 0;
+    m_bServerKeeps = false;
+    m_bPipeliningStopped = false;
     if (!host || strlen(host) >= sizeof m_szHost || port <= 0 || port > 0xFFFF) {
         return false;
     }
@@ -131,9 +167,17 @@ bool CHttpDownloader::Init(const char* host, int port, platform::NotifyTarget no
     return true;
 }
 
-bool CHttpDownloader::Connect() {
+void CHttpDownloader::DropConnection() {
+    if (!m_ahead.empty()) {
+        m_bPipeliningStopped = true;
+    }
+    m_ahead.clear();
     m_socket.reset();
     m_buffer.Clear();
+}
+
+bool CHttpDownloader::Connect() {
+    DropConnection();
     if (!m_hDoneEvent.IsValid() || m_addr.sin_family != AF_INET) {
         return false;
     }
@@ -185,7 +229,19 @@ bool CHttpDownloader::DownloadFile(const char* localPath, const char* serverPath
     m_hDoneEvent.Reset();
     m_bHeaderReceived = false;
     m_bResult = false;
-    bool reused = KeptConnectionIsIdle();
+    // Asked ahead already, or the kept connection is idle: it carries this one.
+    bool sent = false;
+    if (!m_ahead.empty()) {
+        sent = m_ahead.front() == serverPath;
+        if (sent) {
+            m_ahead.pop_front();
+        } else {
+            DropConnection();  // the answers on it are not the ones wanted now
+        }
+    } else {
+        FollowPlan(serverPath);
+    }
+    bool reused = sent || KeptConnectionIsIdle();
     if (!reused && !Connect()) {
         return Fail(DownloadFailure::Refused, true);
     }
@@ -197,24 +253,38 @@ bool CHttpDownloader::DownloadFile(const char* localPath, const char* serverPath
     for (;;) {
         CFileSink sink(path);
         CResponseReader reader(sink, observer, bodyLimit);
-        // A failed send shows on the receive side.
-        platform::SendAll(m_socket.get(), request, requestLength);
+        // This request (unless asked ahead already) and those that follow, in
+        // one send; a failed send shows on the receive side.
+        std::string batch;
+        if (!sent) {
+            batch.assign(request, static_cast<size_t>(requestLength));
+        }
+        AskAhead(&batch);
+        if (!batch.empty()) {
+            platform::SendAll(m_socket.get(), batch.data(), static_cast<int>(batch.size()));
+        }
         CSocketSource source(m_socket.get());
         ReceiveResponse(source, m_buffer, reader, pacing);
         m_bHeaderReceived = reader.begun();
         // A kept connection the server had closed meanwhile: the request got
         // no byte of answer, so it is asked once more on a new connection.
         if (reused && !reader.begun() && reader.failure() == DownloadFailure::Reset) {
+            if (sent) {
+                m_bPipeliningStopped = true;
+            }
             reused = false;
+            sent = false;
             if (!Connect()) {
                 return Fail(DownloadFailure::Refused, true);
             }
             continue;
         }
+        if (reader.connectionReusable()) {
+            m_bServerKeeps = true;
+        }
         // Bytes past the response that no request asked for spoil the connection.
-        if (!reader.connectionReusable() || m_buffer.pendingSize() > 0) {
-            m_socket.reset();
-            m_buffer.Clear();
+        if (!reader.connectionReusable() || (m_ahead.empty() && m_buffer.pendingSize() > 0)) {
+            DropConnection();
         }
         if (reader.state() != CResponseReader::State::Done) {
             return Fail(reader.failure(), true);

@@ -11,7 +11,9 @@
 #include "platform/socket.h"
 #include "platform/thread.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +27,8 @@ constexpr uint32_t kReceiveTimeoutMs = 30000;  // without any data, a download f
 // As curl's low-speed rule: under this many bytes a second for this long fails.
 constexpr uint32_t kLowSpeedBytesPerSecond = 1024;
 constexpr uint32_t kLowSpeedSeconds = 60;
+// Requests of planned downloads sent ahead on a kept connection, at most.
+constexpr size_t kPipelineDepth = 8;
 
 class CHttpDownloader {
 public:
@@ -69,7 +73,11 @@ public:
 
 private:
     bool Connect();
+    void DropConnection();
     bool KeptConnectionIsIdle();
+    // Where `serverPath` stands in the plan: the entries after it may be asked ahead.
+    void FollowPlan(const char* serverPath);
+    void AskAhead(std::string* batch);
     bool Fail(DownloadFailure failure, bool posted);
 
     bool m_bSocketsStarted;
@@ -82,6 +90,12 @@ private:
     unsigned m_nDownloads;
     unsigned m_nConnections;
     CReceiveBuffer m_buffer;
+
+    std::vector<std::pair<std::string, std::string>> m_plan;
+    size_t m_nPlanNext;               // the first planned entry not yet asked for
+    std::deque<std::string> m_ahead;  // server paths asked ahead on m_socket, in order
+    bool m_bServerKeeps;              // a response has kept its connection: asking ahead is safe
+    bool m_bPipeliningStopped;        // a connection closed with requests on it: no more ahead
 };
 
 // The one client of the program, living from start to exit.

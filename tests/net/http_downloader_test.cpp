@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <utility>
 #include <optional>
 #include <ostream>
 #include <random>
@@ -293,8 +295,9 @@ TEST_P(DownloaderFailureTest, NextDownloadOnTheSameClientIsWhole) {
     failed.failure = client.LastFailure();
     failed.events = CollectEnd();
     ExpectFailure(failed);
-    EXPECT_EQ(Codes(failed).front(), DOWNLOAD_CONNECTED);
-    EXPECT_EQ(std::count(Codes(failed).begin(), Codes(failed).end(), DOWNLOAD_CONNECTED), 1);
+    std::vector<uintptr_t> codes = Codes(failed);
+    EXPECT_EQ(codes.front(), DOWNLOAD_CONNECTED);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), DOWNLOAD_CONNECTED), 1);
     EXPECT_EQ(failed.failure, c.failure) << DownloadFailureName(failed.failure);
 
     Outcome o;
@@ -547,5 +550,136 @@ TEST_F(DownloaderTest, ClientServesOneDownloadAfterAnother) {
     EXPECT_EQ(server.requests().size(), 2u);
     EXPECT_EQ(server.connections(), 2);
 }
+
+}  // namespace
+
+namespace {
+
+constexpr testsupport::ScriptedServer::ByPath kByPath;
+
+using Plan = std::vector<std::pair<std::string, std::string>>;
+
+std::string ServerPathOf(size_t i) { return "V\\f" + std::to_string(i) + ".zip"; }
+
+class PipelineTest : public DownloaderTest {
+protected:
+    // The list first, as the worker fetches it (it shows the server keeps
+    // connections), then the plan and its downloads in order.
+    std::vector<Outcome> RunPlan(testsupport::ScriptedServer& server, CHttpDownloader& client,
+                                 size_t count) {
+        EXPECT_TRUE(client.Init("127.0.0.1", server.port(), m_sink.target()));
+        EXPECT_TRUE(client.DownloadFile(Target().c_str(), "V/codelist.txt.zip"));
+        CollectEnd();
+        Plan plan;
+        for (size_t i = 0; i < count; ++i) {
+            plan.emplace_back(Local(i), ServerPathOf(i));
+        }
+        client.PlanDownloads(plan);
+        std::vector<Outcome> outcomes;
+        for (const auto& [local, serverPath] : plan) {
+            Outcome o;
+            o.result = client.DownloadFile(local.c_str(), serverPath.c_str());
+            o.failure = client.LastFailure();
+            o.events = CollectEnd();
+            outcomes.push_back(o);
+        }
+        return outcomes;
+    }
+
+    std::string Local(size_t i) const { return m_dir / ("f" + std::to_string(i) + ".zip"); }
+
+    static size_t TimesRequested(const std::vector<std::string>& requests,
+                                 const std::string& path) {
+        return static_cast<size_t>(
+            std::count_if(requests.begin(), requests.end(), [&](const std::string& r) {
+                return r.rfind("GET /" + path + " HTTP/1.1\r\n", 0) == 0;
+            }));
+    }
+};
+
+TEST_F(PipelineTest, RequestsGoAheadAndEveryDownloadKeepsItsBytesAndEvents) {
+    const size_t kCount = 20;
+    std::map<std::string, std::vector<ServerStep>> scripts = {
+        {"V/codelist.txt.zip", {Send(OkResponse("list"))}}};
+    std::vector<std::string> bodies;
+    for (size_t i = 0; i < kCount; ++i) {
+        bodies.push_back(RandomBytes(i % 5 == 0 ? 0 : (i % 3 == 0 ? 150000 : 100 * i),
+                                     static_cast<unsigned>(20 + i)));
+        scripts[ServerPathOf(i)] = {Send(OkResponse(bodies.back()))};
+    }
+    // The first answer waits for the requests that follow it.
+    scripts[ServerPathOf(0)].insert(scripts[ServerPathOf(0)].begin(),
+                                    testsupport::AwaitAhead(kPipelineDepth));
+    testsupport::ScriptedServer server(kByPath, scripts);
+    CHttpDownloader client;
+    std::vector<Outcome> outcomes = RunPlan(server, client, kCount);
+    for (size_t i = 0; i < kCount; ++i) {
+        ExpectSuccess(outcomes[i], Local(i), bodies[i], static_cast<int>(bodies[i].size()));
+    }
+    EXPECT_EQ(client.ConnectionCount(), 1u);
+    EXPECT_GE(server.requestsSentAhead(), static_cast<int>(kPipelineDepth));
+    std::vector<std::string> requests = server.requests();
+    ASSERT_EQ(requests.size(), kCount + 1);
+    for (size_t i = 0; i < kCount; ++i) {
+        EXPECT_EQ(requests[i + 1].rfind("GET /" + ServerPathOf(i) + " HTTP/1.1\r\n", 0), 0u)
+            << "in the plan's order";
+    }
+}
+
+TEST_F(PipelineTest, ServerThatClosesAfterEveryAnswerStillGivesEveryFile) {
+    const size_t kCount = 6;
+    std::map<std::string, std::vector<ServerStep>> scripts = {
+        {"V/codelist.txt.zip", {Send(OkResponse("list"))}}};
+    for (size_t i = 0; i < kCount; ++i) {
+        scripts[ServerPathOf(i)] = {Send(OkResponse("body " + std::to_string(i))), Close()};
+    }
+    testsupport::ScriptedServer server(kByPath, scripts);
+    CHttpDownloader client;
+    std::vector<Outcome> outcomes = RunPlan(server, client, kCount);
+    for (size_t i = 0; i < kCount; ++i) {
+        std::string body = "body " + std::to_string(i);
+        ExpectSuccess(outcomes[i], Local(i), body, static_cast<int>(body.size()));
+        EXPECT_LE(TimesRequested(server.requests(), ServerPathOf(i)), 2u)
+            << "asked again once at most";
+    }
+}
+
+class PipelineFailureTest : public PipelineTest,
+                            public ::testing::WithParamInterface<FailureCase> {};
+
+// A fault in the middle of a pipelined run: that download fails with its
+// reason, the ones after it arrive whole; a request is sent again only when it
+// got no byte of answer, and only once.
+TEST_P(PipelineFailureTest, FaultFailsOnlyItsOwnDownload) {
+    const FailureCase& c = GetParam();
+    const size_t kCount = 5, kFaulty = 1;
+    std::map<std::string, std::vector<ServerStep>> scripts = {
+        {"V/codelist.txt.zip", {Send(OkResponse("list"))}}};
+    std::vector<std::string> bodies;
+    for (size_t i = 0; i < kCount; ++i) {
+        bodies.push_back(RandomBytes(60000 + i, static_cast<unsigned>(40 + i)));
+        scripts[ServerPathOf(i)] = {Send(OkResponse(bodies.back()))};
+    }
+    scripts[ServerPathOf(kFaulty)] = c.script;
+    testsupport::ScriptedServer server(kByPath, scripts);
+    CHttpDownloader client;
+    client.SetTimeouts(kConnectTimeoutMs, 60000);
+    std::vector<Outcome> outcomes = RunPlan(server, client, kCount);
+    std::vector<std::string> requests = server.requests();
+    for (size_t i = 0; i < kCount; ++i) {
+        if (i == kFaulty) {
+            ExpectFailure(outcomes[i]);
+            EXPECT_EQ(outcomes[i].failure, c.failure) << DownloadFailureName(outcomes[i].failure);
+            bool noByte = c.script.size() == 1 && c.script[0].kind == ServerStep::Kind::Close;
+            EXPECT_EQ(TimesRequested(requests, ServerPathOf(i)), noByte ? 2u : 1u);
+        } else {
+            ExpectSuccess(outcomes[i], Local(i), bodies[i], static_cast<int>(bodies[i].size()));
+            EXPECT_LE(TimesRequested(requests, ServerPathOf(i)), 2u);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PipelineFailureTest, ::testing::ValuesIn(FailureCases()),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace

@@ -11,6 +11,15 @@ constexpr uint32_t kAcceptSliceMs = 50;
 constexpr uint32_t kRequestTimeoutMs = 10000;
 constexpr size_t kRequestMaxLength = 65536;
 
+size_t CountRequests(const std::string& received) {
+    size_t count = 0;
+    for (size_t pos = received.find("\r\n\r\n"); pos != std::string::npos;
+         pos = received.find("\r\n\r\n", pos + 4)) {
+        ++count;
+    }
+    return count;
+}
+
 }  // namespace
 
 std::vector<ServerStep> Trickle(const std::string& data, size_t piece, uint32_t pauseMs) {
@@ -38,6 +47,11 @@ ScriptedServer::ScriptedServer(KeepAlive, std::vector<std::vector<ServerStep>> r
     Start();
 }
 
+ScriptedServer::ScriptedServer(ByPath, std::map<std::string, std::vector<ServerStep>> scripts)
+    : m_closeAfterEach(false), m_byPath(true), m_scripts(std::move(scripts)) {
+    Start();
+}
+
 void ScriptedServer::Start() {
     platform::StartSockets();
     m_stop.Create();
@@ -58,6 +72,26 @@ std::vector<std::string> ScriptedServer::requests() {
     return m_requests;
 }
 
+int ScriptedServer::requestsSentAhead() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_ahead;
+}
+
+const std::vector<ServerStep>* ScriptedServer::ScriptFor(const std::string& request, size_t* next) {
+    if (!m_byPath) {
+        return *next < m_responses.size() ? &m_responses[(*next)++] : nullptr;
+    }
+    static const std::vector<ServerStep> kNotFound = {
+        Send("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")};
+    size_t begin = request.find(" /");
+    size_t end = begin == std::string::npos ? begin : request.find(' ', begin + 2);
+    if (end == std::string::npos) {
+        return &kNotFound;
+    }
+    auto found = m_scripts.find(request.substr(begin + 2, end - begin - 2));
+    return found == m_scripts.end() ? &kNotFound : &found->second;
+}
+
 int ScriptedServer::connections() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_accepted;
@@ -72,6 +106,20 @@ bool ScriptedServer::Play(platform::SocketHandle s, const std::vector<ServerStep
             // Paces the server's writes; the client's reaction is what the
             // test waits on, never this pause.
             m_stop.Wait(step.ms);
+        } else if (step.kind == ServerStep::Kind::AwaitAhead) {
+            // Until `count` more whole requests have come, within a bound.
+            char buffer[4096];
+            for (uint32_t waited = 0; CountRequests(*received) < step.count &&
+                                      waited < kRequestTimeoutMs && !m_stop.Wait(0);
+                 waited += kAcceptSliceMs) {
+                int n = platform::ReceiveSome(s, buffer, sizeof buffer, kAcceptSliceMs);
+                if (n == platform::kReceiveClosed || n == platform::kReceiveError) {
+                    return false;
+                }
+                if (n > 0) {
+                    received->append(buffer, static_cast<size_t>(n));
+                }
+            }
         } else if (step.kind == ServerStep::Kind::Stall) {
             // Silent until the client gives up on the connection.
             char buffer[4096];
@@ -94,7 +142,7 @@ bool ScriptedServer::Play(platform::SocketHandle s, const std::vector<ServerStep
 
 void ScriptedServer::Serve() {
     size_t next = 0;
-    while (next < m_responses.size() && !m_stop.Wait(0)) {
+    while ((m_byPath || next < m_responses.size()) && !m_stop.Wait(0)) {
         // Accepts in short slices so that the destructor never waits out the bound.
         platform::SocketHandle s = platform::kInvalidSocket;
         for (uint32_t waited = 0; s == platform::kInvalidSocket && waited < kAcceptTimeoutMs;
@@ -113,8 +161,11 @@ void ScriptedServer::Serve() {
         }
         std::string received;  // may hold requests sent ahead
         char buffer[4096];
-        while (next < m_responses.size()) {
+        bool first = true;
+        while (m_byPath || next < m_responses.size()) {
             bool closed = false;
+            bool ahead = !first && received.find("\r\n\r\n") != std::string::npos;
+            first = false;
             while (received.find("\r\n\r\n") == std::string::npos &&
                    received.size() < kRequestMaxLength) {
                 int n = platform::ReceiveSome(s, buffer, sizeof buffer, kRequestTimeoutMs);
@@ -133,9 +184,16 @@ void ScriptedServer::Serve() {
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_requests.push_back(request);
+                m_ahead += ahead ? 1 : 0;
             }
-            if (!Play(s, m_responses[next++], &received) || m_closeAfterEach) {
+            const std::vector<ServerStep>* script = ScriptFor(request, &next);
+            if (!script || !Play(s, *script, &received) || m_closeAfterEach) {
                 break;
+            }
+            // What has come meanwhile, without waiting: requests sent ahead.
+            int n = 0;
+            while ((n = platform::ReceiveSome(s, buffer, sizeof buffer, 0)) > 0) {
+                received.append(buffer, static_cast<size_t>(n));
             }
         }
         platform::CloseSocket(s);

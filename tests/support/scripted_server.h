@@ -7,6 +7,7 @@
 #include "platform/thread.h"
 
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,10 +16,11 @@
 namespace testsupport {
 
 struct ServerStep {
-    enum class Kind { Send, Pause, Stall, Close };
+    enum class Kind { Send, Pause, Stall, Close, AwaitAhead };
     Kind kind;
     std::string data;  // Send
     uint32_t ms = 0;   // Pause
+    size_t count = 0;  // AwaitAhead
 };
 
 inline ServerStep Send(std::string data) { return {ServerStep::Kind::Send, std::move(data), 0}; }
@@ -30,6 +32,9 @@ inline ServerStep Pause(uint32_t ms) { return {ServerStep::Kind::Pause, {}, ms};
 // server is destroyed.
 inline ServerStep Stall() { return {ServerStep::Kind::Stall, {}, 0}; }
 inline ServerStep Close() { return {ServerStep::Kind::Close, {}, 0}; }
+// Waits (bounded) until `count` more whole requests have arrived: only a
+// client that sends requests ahead gets past it at once.
+inline ServerStep AwaitAhead(size_t count) { return {ServerStep::Kind::AwaitAhead, {}, 0, count}; }
 
 // "HTTP/1.1 200 OK" with a Content-Length header and `body`.
 std::string OkResponse(const std::string& body);
@@ -44,6 +49,10 @@ public:
     // client does); requests sent ahead are read in order.
     struct KeepAlive {};
     ScriptedServer(KeepAlive, std::vector<std::vector<ServerStep>> responses);
+    // Answers each request with the script of its path (without the leading
+    // "/"; 404 for any other), for as many requests and connections as come.
+    struct ByPath {};
+    ScriptedServer(ByPath, std::map<std::string, std::vector<ServerStep>> scripts);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -51,6 +60,9 @@ public:
     uint16_t port() const { return m_port; }
     // Connections accepted so far.
     int connections();
+    // Requests that had arrived whole before the answer to the one before
+    // them was written: sent ahead by the client.
+    int requestsSentAhead();
     // The requests read so far, each up to its empty line.
     std::vector<std::string> requests();
 
@@ -62,8 +74,13 @@ private:
               std::string* received);
 
     std::vector<std::vector<ServerStep>> m_responses;
+    const std::vector<ServerStep>* ScriptFor(const std::string& request, size_t* next);
+
     bool m_closeAfterEach = true;
+    bool m_byPath = false;
+    std::map<std::string, std::vector<ServerStep>> m_scripts;
     int m_accepted = 0;
+    int m_ahead = 0;
     platform::SocketHandle m_listener = platform::kInvalidSocket;
     uint16_t m_port = 0;
     platform::Event m_stop;
