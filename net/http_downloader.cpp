@@ -80,6 +80,7 @@ CHttpDownloader::CHttpDownloader()
       m_nDownloads(0),
       m_nConnections(0),
       m_buffer(kReceiveBlockSize),
+      m_nPipelineDepth(kPipelineDepth),
       m_nPlanNext(0),
       m_bServerKeeps(false),
       m_bPipeliningStopped(false) {}
@@ -126,7 +127,7 @@ void CHttpDownloader::AskAhead(std::string* batch) {
         return;
     }
     char request[kRequestBufferSize];
-    while (m_ahead.size() < kPipelineDepth && m_nPlanNext < m_plan.size()) {
+    while (m_ahead.size() < m_nPipelineDepth && m_nPlanNext < m_plan.size()) {
         const std::string& serverPath = m_plan[m_nPlanNext++].second;
         if (ComposeRequest(serverPath.c_str(), m_szHost, request, sizeof request)) {
             batch->append(request);

@@ -54,6 +54,8 @@ public:
     void SetTimeouts(uint32_t connectMs, uint32_t receiveMs);
     // A transfer under `bytesPerSecond` over `seconds` fails; 0 turns it off.
     void SetLowSpeedLimit(uint32_t bytesPerSecond, uint32_t seconds);
+    // Requests sent ahead at most (0: one request at a time); benchmarks compare.
+    void SetPipelineDepth(size_t depth) { m_nPipelineDepth = depth; }
 
     // Why the last download failed (None after a success).
     DownloadFailure LastFailure() const { return m_lastFailure; }
@@ -92,6 +94,7 @@ private:
     CReceiveBuffer m_buffer;
 
     std::vector<std::pair<std::string, std::string>> m_plan;
+    size_t m_nPipelineDepth;
     size_t m_nPlanNext;               // the first planned entry not yet asked for
     std::deque<std::string> m_ahead;  // server paths asked ahead on m_socket, in order
     bool m_bServerKeeps;              // a response has kept its connection: asking ahead is safe

@@ -23,6 +23,8 @@ const char kCliUsage[] =
     "  --low-speed-limit N  a transfer slower than N bytes a second for the\n"
     "                       --low-speed-time fails (default 1024; 0: no floor)\n"
     "  --low-speed-time S   seconds of that measure (default 60)\n"
+    "  --pipeline-depth N   requests sent ahead on a kept connection, at most\n"
+    "                       (default 8; 0: one at a time)\n"
     "  --timings            at the end, the time of each stage on standard error\n"
     "                       (list, planning, connect, transfer, unpack+verify,\n"
     "                       close check, copy, cleanup), told by what the run shows\n"
@@ -84,6 +86,8 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* o, std::string* error) {
             o->lowSpeedLimit = number;
         } else if (arg == "--low-speed-time" && ParseInt(value, 1, 86400, &number)) {
             o->lowSpeedTime = number;
+        } else if (arg == "--pipeline-depth" && ParseInt(value, 0, 64, &number)) {
+            o->pipelineDepth = number;
         } else if (arg == "--max-asks" && ParseInt(value, 1, 1000, &number)) {
             o->maxAsks = number;
         } else if (arg == "--mode" &&

@@ -18,6 +18,7 @@ struct CliOptions {
     bool timings = false;              // per-stage times on stderr at the end
     std::optional<int> lowSpeedLimit;  // bytes a second a transfer must keep up
     std::optional<int> lowSpeedTime;   // seconds over which it is measured
+    std::optional<int> pipelineDepth;  // requests sent ahead at most
     bool help = false;
 };
 

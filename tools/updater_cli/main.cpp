@@ -114,6 +114,9 @@ int main(int argc, char** argv) {
             static_cast<uint32_t>(options.lowSpeedLimit.value_or(kLowSpeedBytesPerSecond)),
             static_cast<uint32_t>(options.lowSpeedTime.value_or(kLowSpeedSeconds)));
     }
+    if (options.pipelineDepth) {
+        g_downloader.SetPipelineDepth(static_cast<size_t>(*options.pipelineDepth));
+    }
     display.SetDownloader(&g_downloader);
 
     CStageTimes times;
