@@ -23,6 +23,9 @@ namespace {
 
 using Plan = std::vector<std::pair<std::string, std::string>>;
 
+// 2024-01-01 00:00 as DOS date << 16 | time: a time every file system takes.
+constexpr uint32_t kDosTime = ((2024 - 1980) << 9 | 1 << 5 | 1) << 16;
+
 // Serves server paths from archives on disk; the paths in `m_failing` fail.
 class FakeDownloader : public CHttpDownloader {
 public:
@@ -58,6 +61,7 @@ protected:
         publish::ArchiveEntry entry;
         entry.name = name;
         entry.attributes = publish::kEntryArchive;
+        entry.dosTime = kDosTime;
         publish::StoredFile stored;
         std::string error;
         EXPECT_TRUE(publish::WriteFileArchive(archive, source, entry, &stored, &error)) << error;
@@ -72,6 +76,7 @@ protected:
         publish::ArchiveEntry entry;
         entry.name = "codelist.txt";
         entry.attributes = publish::kEntryArchive;
+        entry.dosTime = kDosTime;
         publish::StoredFile stored;
         ASSERT_TRUE(publish::WriteFileArchive(list + ".zip", list, entry, &stored, &error))
             << error;
