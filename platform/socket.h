@@ -29,7 +29,8 @@ void StopSockets();
 bool ResolveIPv4(const char* host, in_addr* address);
 
 // Opens a TCP connection, waiting at most `timeoutMs` for it; kInvalidSocket
-// on failure (refused, unreachable, timed out).
+// on failure (refused, unreachable, timed out). The socket is non-blocking,
+// as are accepted ones: the calls below bound every wait themselves.
 SocketHandle ConnectTcp(const sockaddr_in& address, uint32_t timeoutMs);
 
 // Result of ReceiveSome besides a byte count.
@@ -43,7 +44,7 @@ int ReceiveSome(SocketHandle socket, char* buffer, int size, uint32_t timeoutMs)
 
 // One send call; the number of bytes sent or -1.
 int SendOnce(SocketHandle socket, const char* data, int size);
-// Sends everything, or fails.
+// Sends everything, or fails (also when no room comes for 30 s).
 bool SendAll(SocketHandle socket, const char* data, int size);
 
 void CloseSocket(SocketHandle socket);

@@ -19,6 +19,7 @@ constexpr int kSendFlags = MSG_NOSIGNAL;
 
 bool InterruptedCall() { return errno == EINTR; }
 bool ConnectInProgress() { return errno == EINPROGRESS; }
+bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
 void SetBlocking(SocketHandle s, bool blocking) {
     int flags = fcntl(s, F_GETFL, 0);
