@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+class CHttpDownloader;
+
 class CUpdateRun {
 public:
     explicit CUpdateRun(IUpdateDisplay* display) : m_pDisplay(display) {}
@@ -48,6 +50,9 @@ public:
     // closing text: a download notification still on its way is then not
     // shown, so the worker's closing text is the last one.
     std::atomic<bool> m_bDownloadsEnded{false};
+
+    // The run's download client; null: the program's g_downloader.
+    CHttpDownloader* m_pDownloader = nullptr;
 
     IUpdateDisplay& Display() { return *m_pDisplay; }
 

@@ -32,6 +32,18 @@ constexpr uint64_t kMaxListSize = 64ull << 20;
 constexpr uint64_t kMaxUnpackedItem = 1ull << 30;
 constexpr uint64_t kUnpackSlack = 64 << 10;
 
+// Every transfer has a bound: the list archive, its signature, and an item's
+// archive its listed size and zip's overhead when a signed list gives one,
+// this otherwise.
+constexpr uint64_t kMaxListArchive = 32ull << 20;
+constexpr uint64_t kMaxSignature = kMaxMinisignSignatureText;
+constexpr uint64_t kMaxItemArchive = 1ull << 30;
+constexpr uint64_t kArchiveOverhead = 64 << 10;
+
+CHttpDownloader& DownloaderOf(const CUpdateRun& run) {
+    return run.m_pDownloader ? *run.m_pDownloader : g_downloader;
+}
+
 // Reads a small file whole through a handle that refuses links; false when
 // it cannot be read or holds more than `limit` bytes.
 bool ReadSmallFile(const std::string& path, size_t limit, std::string* text) {
@@ -74,7 +86,8 @@ ListCheck VerifyListArchive(CUpdateRun& run, const std::string& archive) {
     std::string local = archive + kSignatureSuffix;
     std::string server = run.m_strVersion + "/" + kListName + ".zip" + kSignatureSuffix;
     RemoveFileForced(local);
-    if (!g_downloader.DownloadFile(local.c_str(), server.c_str())) {
+    DownloaderOf(run).SetBodyLimit(kMaxSignature);
+    if (!DownloaderOf(run).DownloadFile(local.c_str(), server.c_str())) {
         return ListCheck::SignatureMissing;
     }
     std::string text;
@@ -104,6 +117,16 @@ ListCheck VerifyListArchive(CUpdateRun& run, const std::string& archive) {
     run.m_strListSignature = text;
     run.m_bSignedList = true;
     return ListCheck::Verified;
+}
+
+// The bytes an item's archive may hold: a deflated file is at most a
+// little larger than the file (stored blocks), plus the zip's headers.
+uint64_t ArchiveLimitOf(const CUpdateRun& run, const UpdateItem& item) {
+    if (!run.m_bSignedList || item.size <= 0) {
+        return kMaxItemArchive;
+    }
+    uint64_t size = static_cast<uint64_t>(item.size);
+    return size + size / 64 + kArchiveOverhead;
 }
 
 // The bytes an item's archive may unpack to.
@@ -178,6 +201,15 @@ bool DownloadItems(CUpdateRun& run) {
     int count = static_cast<int>(run.m_arrDownload.size());
     display.SetBarRange16(ProgressBar::Total, count);
     bool error = false;
+    // What follows, so the client can ask ahead.
+    std::vector<std::pair<std::string, std::string>> plan;
+    for (const UpdateItem& item : run.m_arrDownload) {
+        if (IsEntryUsable(run, item)) {
+            plan.emplace_back(TempPathOf(run, item) + ".zip",
+                              run.m_strVersion + item.path + ".zip");
+        }
+    }
+    DownloaderOf(run).PlanDownloads(plan);
     for (run.m_nCurrent = 0; run.m_nCurrent < count; ++run.m_nCurrent) {
         int row = run.m_nCurrent;
         const UpdateItem& item = run.m_arrDownload[static_cast<size_t>(row)];
@@ -192,8 +224,9 @@ bool DownloadItems(CUpdateRun& run) {
         std::string localPath = TempPathOf(run, item) + ".zip";
         display.SetRowStatus(row, kTextConnecting);
         // Links found on the way are removed, never followed.
+        DownloaderOf(run).SetBodyLimit(ArchiveLimitOf(run, item));
         if (!platform::MakeLinkFreeBelow(run.m_strTempDir, localPath) ||
-            !g_downloader.DownloadFile(localPath.c_str(), serverPath.c_str())) {
+            !DownloaderOf(run).DownloadFile(localPath.c_str(), serverPath.c_str())) {
             display.SetRowStatus(row, kTextFailed);
             error = true;
             continue;
@@ -299,7 +332,8 @@ bool FetchCodeList(CUpdateRun& run) {
     std::string local = run.m_strTempDir + "\\" + kListName + ".zip";
     std::string server = run.m_strVersion + "/" + kListName + ".zip";
     run.m_listCheck = ListCheck::Missing;
-    if (!g_downloader.DownloadFile(local.c_str(), server.c_str())) {
+    DownloaderOf(run).SetBodyLimit(kMaxListArchive);
+    if (!DownloaderOf(run).DownloadFile(local.c_str(), server.c_str())) {
         return false;
     }
     if (!run.m_trustedKeys.empty()) {
@@ -347,7 +381,7 @@ UpdateOutcome RunUpdate(CUpdateRun& run, const AskOkCancel& ask) {
     IUpdateDisplay& display = run.Display();
     platform::LowerCurrentThreadPriority();
     display.SetWizardButtons(PSWIZB_NONE);
-    g_downloader.Init(run.m_strHost.c_str(), run.m_nPort, display.NotifyTarget());
+    DownloaderOf(run).Init(run.m_strHost.c_str(), run.m_nPort, display.NotifyTarget());
 
     // Files fetched earlier count only from a folder no one else could change.
     platform::CreateParentFolders(run.m_strTempDir);

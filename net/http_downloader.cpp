@@ -1,14 +1,12 @@
 #include "net/http_downloader.h"
 
-#include "net/response_header.h"
+#include "net/file_sink.h"
+#include "net/response_reader.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <string>
 
 CHttpDownloader g_downloader;
@@ -29,6 +27,19 @@ constexpr char kRequestTemplate[] =
 void Post(platform::NotifyTarget target, DownloadEvent code, intptr_t value) {
     platform::PostNotification(target, WM_DOWNLOAD_EVENT, code, value);
 }
+
+// The response's length and progress as the window's notifications.
+class CNotifyingObserver : public IResponseObserver {
+public:
+    explicit CNotifyingObserver(platform::NotifyTarget target) : m_target(target) {}
+    void OnLength(int total) override { Post(m_target, DOWNLOAD_LENGTH, total); }
+    void OnProgress(long long stored) override {
+        Post(m_target, DOWNLOAD_PROGRESS, static_cast<intptr_t>(stored));
+    }
+
+private:
+    platform::NotifyTarget m_target;
+};
 
 }  // namespace
 
@@ -54,18 +65,28 @@ bool ComposeRequest(const char* serverPath, const char* host, char* out, int out
 
 CHttpDownloader::CHttpDownloader()
     : m_szHost{},
-      m_socket(platform::kInvalidSocket),
       m_hNotifyWnd(nullptr),
       m_bHeaderReceived(false),
       m_szLocalPath{},
-      m_hReceiveThread(nullptr),
       m_bResult(false),
       m_addr{},
       m_bSocketsStarted(false),
       m_nConnectTimeoutMs(kConnectTimeoutMs),
-      m_nReceiveTimeoutMs(kReceiveTimeoutMs) {}
+      m_nReceiveTimeoutMs(kReceiveTimeoutMs),
+      m_nLowSpeedBytesPerSecond(kLowSpeedBytesPerSecond),
+      m_nLowSpeedSeconds(kLowSpeedSeconds),
+      m_nBodyLimit(kNoBodyLimit),
+      m_lastFailure(DownloadFailure::None),
+      m_nDownloads(0),
+      m_nConnections(0),
+      m_buffer(kReceiveBlockSize),
+      m_nPipelineDepth(kPipelineDepth),
+      m_nPlanNext(0),
+      m_bServerKeeps(false),
+      m_bPipeliningStopped(false) {}
 
 CHttpDownloader::~CHttpDownloader() {
+    m_socket.reset();
     if (m_bSocketsStarted) {
         platform::StopSockets();
     }
@@ -76,9 +97,53 @@ void CHttpDownloader::SetTimeouts(uint32_t connectMs, uint32_t receiveMs) {
     m_nReceiveTimeoutMs = receiveMs;
 }
 
+void CHttpDownloader::SetLowSpeedLimit(uint32_t bytesPerSecond, uint32_t seconds) {
+    m_nLowSpeedBytesPerSecond = bytesPerSecond;
+    m_nLowSpeedSeconds = seconds;
+}
+
+void CHttpDownloader::SetBodyLimit(uint64_t bytes) { m_nBodyLimit = bytes; }
+
+void CHttpDownloader::PlanDownloads(
+    const std::vector<std::pair<std::string, std::string>>& downloads) {
+    m_plan = downloads;
+    m_nPlanNext = 0;
+}
+
+void CHttpDownloader::FollowPlan(const char* serverPath) {
+    for (size_t i = m_nPlanNext; i < m_plan.size(); ++i) {
+        if (m_plan[i].second == serverPath) {
+            m_nPlanNext = i + 1;
+            return;
+        }
+    }
+}
+
+// Adds the requests of the planned downloads that follow to `batch`, on a
+// connection whose server has shown that it keeps connections; their answers
+// are read, in order, by the downloads that ask for them.
+void CHttpDownloader::AskAhead(std::string* batch) {
+    if (!m_bServerKeeps || m_bPipeliningStopped || !m_socket) {
+        return;
+    }
+    char request[kRequestBufferSize];
+    while (m_ahead.size() < m_nPipelineDepth && m_nPlanNext < m_plan.size()) {
+        const std::string& serverPath = m_plan[m_nPlanNext++].second;
+        if (ComposeRequest(serverPath.c_str(), m_szHost, request, sizeof request)) {
+            batch->append(request);
+            m_ahead.push_back(serverPath);
+        }  // otherwise its own download refuses it before sending
+    }
+}
+
 bool CHttpDownloader::Init(const char* host, int port, platform::NotifyTarget notifyWnd) {
-    // An address from an earlier Init must not outlive a failed one.
+    // An address or connection from an earlier Init must not outlive a failed one.
     m_addr = sockaddr_in{};
+    DropConnection();
+    m_plan.clear();
+    m_nPlanNext = 0;
+    m_bServerKeeps = false;
+    m_bPipeliningStopped = false;
     if (!host || strlen(host) >= sizeof m_szHost || port <= 0 || port > 0xFFFF) {
         return false;
     }
@@ -103,138 +168,132 @@ bool CHttpDownloader::Init(const char* host, int port, platform::NotifyTarget no
     return true;
 }
 
+void CHttpDownloader::DropConnection() {
+    if (!m_ahead.empty()) {
+        m_bPipeliningStopped = true;
+    }
+    m_ahead.clear();
+    m_socket.reset();
+    m_buffer.Clear();
+}
+
+bool CHttpDownloader::Connect() {
+    DropConnection();
+    if (!m_hDoneEvent.IsValid() || m_addr.sin_family != AF_INET) {
+        return false;
+    }
+    m_socket.reset(platform::ConnectTcp(m_addr, m_nConnectTimeoutMs));
+    if (!m_socket) {
+        return false;
+    }
+    ++m_nConnections;
+    platform::SetNoDelay(m_socket.get());
+    return true;
+}
+
+// A kept connection can take the next request only when nothing has come on
+// it since its last response: no close, no stray bytes.
+bool CHttpDownloader::KeptConnectionIsIdle() {
+    if (!m_socket || m_buffer.pendingSize() > 0) {
+        return false;
+    }
+    char probe[1];
+    return platform::ReceiveSome(m_socket.get(), probe, sizeof probe, 0) ==
+           platform::kReceiveTimedOut;
+}
+
+bool CHttpDownloader::Fail(DownloadFailure failure, bool posted) {
+    m_lastFailure = failure;
+    m_bResult = false;
+    if (posted) {
+        m_hDoneEvent.Set();
+        Post(m_hNotifyWnd, DOWNLOAD_FAILED, 0);
+    }
+    return false;
+}
+
 bool CHttpDownloader::DownloadFile(const char* localPath, const char* serverPath) {
+    ++m_nDownloads;
+    uint64_t bodyLimit = m_nBodyLimit;
+    m_nBodyLimit = kNoBodyLimit;  // the bound is the next download's only
     // Refuse what does not fit before anything is created or sent.
     char request[kRequestBufferSize];
     if (!localPath || strlen(localPath) >= sizeof m_szLocalPath ||
         !ComposeRequest(serverPath, m_szHost, request, sizeof request)) {
-        return false;
+        return Fail(DownloadFailure::Request, false);
     }
     memcpy(m_szLocalPath, localPath, strlen(localPath) + 1);
+    std::string path = platform::ReplaceChar(m_szLocalPath, '/', '\\');
     // The folders stay even when the download then fails.
-    platform::CreateParentFolders(platform::ReplaceChar(m_szLocalPath, '/', '\\'));
+    platform::CreateParentFolders(path);
 
     m_hDoneEvent.Reset();
     m_bHeaderReceived = false;
-    m_socket = (m_hDoneEvent.IsValid() && m_addr.sin_family == AF_INET)
-                   ? platform::ConnectTcp(m_addr, m_nConnectTimeoutMs)
-                   : platform::kInvalidSocket;
-    if (m_socket == platform::kInvalidSocket) {
-        Post(m_hNotifyWnd, DOWNLOAD_FAILED, 0);
-        return false;
+    m_bResult = false;
+    // Asked ahead already, or the kept connection is idle: it carries this one.
+    bool sent = false;
+    if (!m_ahead.empty()) {
+        sent = m_ahead.front() == serverPath;
+        if (sent) {
+            m_ahead.pop_front();
+        } else {
+            DropConnection();  // the answers on it are not the ones wanted now
+        }
+    } else {
+        FollowPlan(serverPath);
+    }
+    bool reused = sent || KeptConnectionIsIdle();
+    if (!reused && !Connect()) {
+        return Fail(DownloadFailure::Refused, true);
     }
     Post(m_hNotifyWnd, DOWNLOAD_CONNECTED, 0);
 
-    // Everything the receive thread reads is written before it starts.
-    m_bResult = false;
-    if (m_hReceiveThread || !platform::StartThread(ReceiveThreadProc, this)) {
-        platform::CloseSocket(m_socket);
-        m_socket = platform::kInvalidSocket;
-        Post(m_hNotifyWnd, DOWNLOAD_FAILED, 0);
-        return false;
-    }
-    // A failed send shows on the receive side.
-    platform::SendOnce(m_socket, request, static_cast<int>(strlen(request)));
-
-    // No limit here: every wait of the receive thread has one.
-    m_hDoneEvent.Wait();
-    platform::CloseSocket(m_socket);
-    m_socket = platform::kInvalidSocket;
-    return m_bResult;
-}
-
-CHttpDownloader::End CHttpDownloader::ReceiveResponse(char* block, platform::NotifyTarget target,
-                                                      int* total) {
-    // The header: received until its empty line, within kHeaderMaxLength.
-    int filled = 0;
-    ResponseHeader header;
+    int requestLength = static_cast<int>(strlen(request));
+    CNotifyingObserver observer(m_hNotifyWnd);
+    ReceivePacing pacing{m_nReceiveTimeoutMs, m_nLowSpeedBytesPerSecond, m_nLowSpeedSeconds};
     for (;;) {
-        int n = platform::ReceiveSome(m_socket, block + filled, kReceiveBlockSize - filled,
-                                      m_nReceiveTimeoutMs);
-        if (n <= 0) {
-            return End::Failed;
+        CFileSink sink(path);
+        CResponseReader reader(sink, observer, bodyLimit);
+        // This request (unless asked ahead already) and those that follow, in
+        // one send; a failed send shows on the receive side.
+        std::string batch;
+        if (!sent) {
+            batch.assign(request, static_cast<size_t>(requestLength));
         }
-        m_bHeaderReceived = true;
-        filled += n;
-        if (AnalyseResponseHeader(block, static_cast<size_t>(filled), &header)) {
-            break;
+        AskAhead(&batch);
+        if (!batch.empty()) {
+            platform::SendAll(m_socket.get(), batch.data(), static_cast<int>(batch.size()));
         }
-        if (filled >= kHeaderMaxLength) {
-            return End::Failed;
+        CSocketSource source(m_socket.get());
+        ReceiveResponse(source, m_buffer, reader, pacing);
+        m_bHeaderReceived = reader.begun();
+        // A kept connection the server had closed meanwhile: the request got
+        // no byte of answer, so it is asked once more on a new connection.
+        if (reused && !reader.begun() && reader.failure() == DownloadFailure::Reset) {
+            if (sent) {
+                m_bPipeliningStopped = true;
+            }
+            reused = false;
+            sent = false;
+            if (!Connect()) {
+                return Fail(DownloadFailure::Refused, true);
+            }
+            continue;
         }
-    }
-    // Only a plain 200 body can be stored as it comes: nothing else reaches the file.
-    if (header.statusCode != 200 || header.transferCoded || header.contentCoded ||
-        header.length == ResponseHeader::Length::Invalid) {
-        return End::Failed;
-    }
-    bool untilClose = header.length == ResponseHeader::Length::Absent;
-    if (untilClose && !header.connectionClose && !header.http10) {
-        // A kept-alive connection without a length has no end to wait for.
-        return End::Failed;
-    }
-    *total = untilClose ? 0 : header.contentLength;
-    Post(target, DOWNLOAD_LENGTH, *total);
-
-    long long stored = 0;
-    int body = filled - header.headerLength;
-    if (!untilClose && body > *total) {
-        body = *total;  // bytes past the announced length are not part of the file
-    }
-    // Opened once, never through a link; each block is written as it comes,
-    // so what has arrived is in the file.
-    platform::File file;
-    std::string path = platform::ReplaceChar(m_szLocalPath, '/', '\\');
-    if (!file.Open(path.c_str(), platform::File::Mode::CreateAlways) ||
-        !file.Write(block + header.headerLength, static_cast<size_t>(body))) {
-        return End::Failed;
-    }
-    stored = body;
-    if (!untilClose && stored == *total) {
-        return file.Close() ? End::Done : End::Failed;
-    }
-    for (;;) {
-        int n = platform::ReceiveSome(m_socket, block, kReceiveBlockSize, m_nReceiveTimeoutMs);
-        if (n == platform::kReceiveClosed && untilClose) {
-            return file.Close() ? End::Done : End::Failed;
+        if (reader.connectionReusable()) {
+            m_bServerKeeps = true;
         }
-        if (n <= 0) {
-            return End::Failed;
+        // Bytes past the response that no request asked for spoil the connection.
+        if (!reader.connectionReusable() || (m_ahead.empty() && m_buffer.pendingSize() > 0)) {
+            DropConnection();
         }
-        if (!untilClose && n > *total - stored) {
-            n = static_cast<int>(*total - stored);
+        if (reader.state() != CResponseReader::State::Done) {
+            return Fail(reader.failure(), true);
         }
-        if (stored + n > INT_MAX || !file.Write(block, static_cast<size_t>(n))) {
-            return End::Failed;
-        }
-        stored += n;
-        if (!untilClose && stored == *total) {
-            return file.Close() ? End::DoneAfterBlocks : End::Failed;
-        }
-        Post(target, DOWNLOAD_PROGRESS, static_cast<intptr_t>(stored));
+        m_lastFailure = DownloadFailure::None;
+        m_bResult = true;
+        m_hDoneEvent.Set();
+        Post(m_hNotifyWnd, DOWNLOAD_DONE, 0);
+        return true;
     }
-}
-
-unsigned ReceiveThreadProc(void* param) {
-    auto* client = static_cast<CHttpDownloader*>(param);
-    // Kept locally: after the end is signalled the caller may Init again.
-    platform::NotifyTarget target = client->m_hNotifyWnd;
-    std::unique_ptr<char[]> block(new (std::nothrow) char[kReceiveBlockSize]);
-    client->m_hReceiveThread = platform::CurrentThreadMarker();
-
-    int total = 0;
-    CHttpDownloader::End end =
-        block ? client->ReceiveResponse(block.get(), target, &total) : CHttpDownloader::End::Failed;
-
-    // Results and the last notifications first, then the end signal: once
-    // DownloadFile has returned nothing more is posted, so a display that
-    // goes away with the run is never posted to.
-    client->m_bResult = end != CHttpDownloader::End::Failed;
-    client->m_hReceiveThread = nullptr;
-    if (end == CHttpDownloader::End::DoneAfterBlocks) {
-        Post(target, DOWNLOAD_PROGRESS, total);
-    }
-    Post(target, end == CHttpDownloader::End::Failed ? DOWNLOAD_FAILED : DOWNLOAD_DONE, 0);
-    client->m_hDoneEvent.Set();
-    return 0;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@ constexpr int kSendFlags = MSG_NOSIGNAL;
 
 bool InterruptedCall() { return errno == EINTR; }
 bool ConnectInProgress() { return errno == EINPROGRESS; }
+bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
 void SetBlocking(SocketHandle s, bool blocking) {
     int flags = fcntl(s, F_GETFL, 0);

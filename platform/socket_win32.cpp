@@ -10,6 +10,7 @@ constexpr int kSendFlags = 0;
 
 bool InterruptedCall() { return WSAGetLastError() == WSAEINTR; }
 bool ConnectInProgress() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+bool WouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
 
 void SetBlocking(SocketHandle s, bool blocking) {
     u_long nonBlocking = blocking ? 0 : 1;

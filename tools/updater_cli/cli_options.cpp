@@ -20,6 +20,11 @@ const char kCliUsage[] =
     "  --answer ok|cancel   answer when the suite is running (default cancel)\n"
     "  --max-asks N         OK answers before a suite that keeps running counts\n"
     "                       as cancel (default 3)\n"
+    "  --low-speed-limit N  a transfer slower than N bytes a second for the\n"
+    "                       --low-speed-time fails (default 1024; 0: no floor)\n"
+    "  --low-speed-time S   seconds of that measure (default 60)\n"
+    "  --pipeline-depth N   requests sent ahead on a kept connection, at most\n"
+    "                       (default 8; 0: one at a time)\n"
     "  --timings            at the end, the time of each stage on standard error\n"
     "                       (list, planning, connect, transfer, unpack+verify,\n"
     "                       close check, copy, cleanup), told by what the run shows\n"
@@ -86,6 +91,12 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* o, std::string* error) {
             o->registryRoot = value;
         } else if (arg == "--port" && ParseInt(value, 1, 65535, &number)) {
             o->port = number;
+        } else if (arg == "--low-speed-limit" && ParseInt(value, 0, 0x7FFFFFFF, &number)) {
+            o->lowSpeedLimit = number;
+        } else if (arg == "--low-speed-time" && ParseInt(value, 1, 86400, &number)) {
+            o->lowSpeedTime = number;
+        } else if (arg == "--pipeline-depth" && ParseInt(value, 0, 64, &number)) {
+            o->pipelineDepth = number;
         } else if (arg == "--max-asks" && ParseInt(value, 1, 1000, &number)) {
             o->maxAsks = number;
         } else if (arg == "--mode" &&

@@ -15,8 +15,11 @@ struct CliOptions {
     std::optional<int> mode;                  // UPDATE_MODE_CLIENT / UPDATE_MODE_SERVER
     std::optional<std::string> registryRoot;  // POSIX registry store
     bool answerOk = false;                    // answer to "close the suite": OK or Cancel
-    int maxAsks = 3;       // OK answers before a still-running suite counts as Cancel
-    bool timings = false;  // per-stage times on stderr at the end
+    int maxAsks = 3;                   // OK answers before a still-running suite counts as Cancel
+    bool timings = false;              // per-stage times on stderr at the end
+    std::optional<int> lowSpeedLimit;  // bytes a second a transfer must keep up
+    std::optional<int> lowSpeedTime;   // seconds over which it is measured
+    std::optional<int> pipelineDepth;  // requests sent ahead at most
     bool help = false;
     std::vector<std::string> trustedKeys;  // minisign public key files, beside the built-in ones
 };

@@ -119,8 +119,20 @@ void CConsoleDisplay::SetRowStatus(int row, const std::string& status) {
     if (m_times) {
         m_times->OnRowStatus(status);
     }
-    if (row >= 0 && static_cast<size_t>(row) < m_rowNames.size()) {
-        Print("  " + m_rowNames[static_cast<size_t>(row)] + ": " + status);
+    if (row < 0 || static_cast<size_t>(row) >= m_rowNames.size()) {
+        return;
+    }
+    const std::string& name = m_rowNames[static_cast<size_t>(row)];
+    Print("  " + name + ": " + status);
+    if (!m_downloader) {
+        return;
+    }
+    if (status == kTextConnecting) {
+        m_downloadsAtRowStart = m_downloader->DownloadCount();
+    } else if (status == kTextFailed && m_downloader->DownloadCount() > m_downloadsAtRowStart &&
+               m_downloader->LastFailure() != DownloadFailure::None) {
+        // Only when this row's own download failed, not its checks.
+        Print("  " + name + ": (" + DownloadFailureName(m_downloader->LastFailure()) + ")");
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "engine/update_display.h"
 #include "engine/update_run.h"
+#include "net/http_downloader.h"
 #include "platform/notification_receiver.h"
 
 #include <chrono>
@@ -70,6 +71,8 @@ public:
     void ShowDownloadEvent(CUpdateRun& run, uintptr_t code, intptr_t value);
     // Times the stages from now on (null: no more).
     void SetStageTimes(CStageTimes* times);
+    // The client whose failures a failed row tells (its reason on a line of its own).
+    void SetDownloader(const CHttpDownloader* downloader) { m_downloader = downloader; }
 
 private:
     void Print(const std::string& line);
@@ -80,4 +83,6 @@ private:
     int m_pos[2] = {0, 0};
     platform::NotificationReceiver m_notifications;
     CStageTimes* m_times = nullptr;
+    const CHttpDownloader* m_downloader = nullptr;
+    unsigned m_downloadsAtRowStart = 0;  // the client's count when the row began
 };

@@ -7,6 +7,7 @@
 #include "engine/download_view.h"
 #include "engine/minisign.h"
 #include "engine/update_worker.h"
+#include "net/http_downloader.h"
 #include "platform/console_text.h"
 #include "platform/fs.h"
 #include "platform/instance_guard.h"
@@ -137,6 +138,16 @@ int main(int argc, char** argv) {
         return ok;
     };
 
+    if (options.lowSpeedLimit || options.lowSpeedTime) {
+        g_downloader.SetLowSpeedLimit(
+            static_cast<uint32_t>(options.lowSpeedLimit.value_or(kLowSpeedBytesPerSecond)),
+            static_cast<uint32_t>(options.lowSpeedTime.value_or(kLowSpeedSeconds)));
+    }
+    if (options.pipelineDepth) {
+        g_downloader.SetPipelineDepth(static_cast<size_t>(*options.pipelineDepth));
+    }
+    display.SetDownloader(&g_downloader);
+
     CStageTimes times;
     if (options.timings) {
         display.SetStageTimes(&times);
@@ -164,6 +175,11 @@ int main(int argc, char** argv) {
     if (outcome == UpdateOutcome::ListNotTrusted || outcome == UpdateOutcome::ListNotFound) {
         fprintf(stderr, "lksupdate-cli: the update list was not used: %s\n",
                 ListCheckName(run.m_listCheck));
+    }
+    if (outcome == UpdateOutcome::ListNotFound &&
+        g_downloader.LastFailure() != DownloadFailure::None) {
+        fprintf(stderr, "lksupdate-cli: the update list did not download (%s)\n",
+                DownloadFailureName(g_downloader.LastFailure()));
     }
     if (outcome == UpdateOutcome::InstallFailed && !MayWriteFolder(run.m_strInstallPath)) {
         fprintf(stderr,
