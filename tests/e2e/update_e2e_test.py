@@ -18,6 +18,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 import zipfile
@@ -941,6 +942,99 @@ class UpdateTest(unittest.TestCase):
         self.expect_update(4)
         self.expect_installed(REL1, 'rel1')
         self.assertFalse(os.path.exists(os.path.join(self.temp, 'program', 'lkcore.dll')))
+
+    def serve_misbehaving(self, archive_path, answer):
+        """A server that answers like nginx from the published tree (with
+        Connection: close), except for `archive_path`, which `answer(conn)`
+        answers. Stops with the test."""
+        listener = socket.socket()
+        listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        listener.bind(('127.0.0.1', 0))
+        listener.listen(16)
+        listener.settimeout(0.2)
+        self.port = listener.getsockname()[1]
+        stop = threading.Event()
+
+        def handle(conn):
+            with conn:
+                conn.settimeout(30)
+                request = b''
+                while b'\r\n\r\n' not in request:
+                    chunk = conn.recv(4096)
+                    if not chunk:
+                        return
+                    request += chunk
+                path = request.split(b' ')[1]
+                if path == archive_path:
+                    answer(conn, stop)
+                    return
+                # GBK-aware: a second byte 0x5C is no separator.
+                relative = path.lstrip(b'/').decode('gbk').replace('\\', '/').encode('gbk')
+                local = os.path.join(os.fsencode(self.server), relative)
+                try:
+                    with open(local, 'rb') as f:
+                        body = f.read()
+                    head = b'HTTP/1.1 200 OK\r\nContent-Length: %d\r\n' % len(body)
+                except OSError:
+                    body, head = b'', b'HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n'
+                conn.sendall(head + b'Connection: close\r\n\r\n' + body)
+
+        def serve():
+            while not stop.is_set():
+                try:
+                    conn, _ = listener.accept()
+                except socket.timeout:
+                    continue
+                threading.Thread(target=handle, args=(conn,), daemon=True).start()
+            listener.close()
+
+        thread = threading.Thread(target=serve, daemon=True)
+        thread.start()
+
+        def stop_server():
+            stop.set()
+            thread.join(timeout=10)
+        self.addCleanup(stop_server)
+
+    def test_endless_and_slow_answers_are_cut_off(self):
+        # The item archives of a signed list are bounded by their listed size.
+        pub, sec = self.make_key('vendor')
+        self.trusted = [pub]
+
+        def oversized(conn, stop):
+            conn.sendall(b'HTTP/1.1 200 OK\r\nContent-Length: 5000000\r\n\r\n' + bytes(1000))
+
+        def endless(conn, stop):
+            conn.sendall(b'HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n')
+            block = bytes(65536)
+            try:
+                while not stop.is_set():
+                    conn.sendall(block)
+            except OSError:
+                pass  # the updater stopped reading
+
+        def trickle(conn, stop):
+            conn.sendall(b'HTTP/1.1 200 OK\r\nContent-Length: 300000\r\n\r\n')
+            try:
+                while not stop.wait(0.2):  # the pace of the trickle, not a wait for an event
+                    conn.sendall(b'x')
+            except OSError:
+                pass
+
+        cases = {
+            'oversized length': (oversized, [], 'bound'),
+            'endless body': (endless, [], 'bound'),
+            'trickle': (trickle, ['--low-speed-limit', '1000', '--low-speed-time', '2'], 'slow'),
+        }
+        self.install_release1()
+        for name, (answer, options, reason) in cases.items():
+            with self.subTest(name):
+                shutil.rmtree(self.server, ignore_errors=True)
+                self.publish(REL2, 'rel2', key=sec)
+                self.serve_misbehaving(b'/V\\program\\lkcore.dll.zip', answer)
+                result = self.expect_update(4, *options)
+                self.assertIn(f'lkcore.dll: ({reason})', output_of(result))
+                self.expect_installed(REL1, 'rel1')
 
     def test_server_mode_mirror_then_client_from_the_mirror(self):
         self.install_release1()
