@@ -15,7 +15,7 @@
 
 namespace {
 
-// Made by make_md5_fixture.py when the tests are built.
+// Made by make_checksum_fixture.py when the tests are built.
 std::string FixtureDir() {
     std::string dir = LKS_MD5_FIXTURE_DIR;
 #ifdef _WIN32
