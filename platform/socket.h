@@ -2,6 +2,9 @@
 // bound on every wait.
 #pragma once
 
+#include "platform/unique_resource.h"
+
+#include <cerrno>
 #include <cstdint>
 
 #ifdef _WIN32
@@ -53,39 +56,23 @@ void CloseSocket(SocketHandle socket);
 // one is unanswered leaves at once.
 void SetNoDelay(SocketHandle socket);
 
-// Owns one socket: move-only, closed once, by its destructor or reset.
-class Socket {
-public:
-    Socket() = default;
-    explicit Socket(SocketHandle handle) : m_handle(handle) {}
-    ~Socket() { reset(); }
-    Socket(Socket&& other) noexcept : m_handle(other.release()) {}
-    Socket& operator=(Socket&& other) noexcept {
-        if (this != &other) {
-            reset(other.release());
-        }
-        return *this;
+// Owns one socket (platform/unique_resource.h): move-only, closed once.
+struct SocketTraits {
+    using Type = SocketHandle;
+    static SocketHandle Invalid() { return kInvalidSocket; }
+    static bool Close(SocketHandle socket) {
+        CloseSocket(socket);
+        return true;
     }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-
-    SocketHandle get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != kInvalidSocket; }
-    SocketHandle release() {
-        SocketHandle handle = m_handle;
-        m_handle = kInvalidSocket;
-        return handle;
-    }
-    void reset(SocketHandle handle = kInvalidSocket) {
-        if (m_handle != kInvalidSocket) {
-            CloseSocket(m_handle);
-        }
-        m_handle = handle;
-    }
-
-private:
-    SocketHandle m_handle = kInvalidSocket;
+#ifdef _WIN32
+    static DWORD SaveError() { return GetLastError(); }
+    static void RestoreError(DWORD error) { SetLastError(error); }
+#else
+    static int SaveError() { return errno; }
+    static void RestoreError(int error) { errno = error; }
+#endif
 };
+using Socket = UniqueResource<SocketTraits>;
 
 // A listening socket on 127.0.0.1 with a port of the system's choice (tests
 // and the demo's helpers). `port` receives the port in host byte order.
