@@ -19,6 +19,7 @@
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace {
 
@@ -346,10 +347,18 @@ bool FetchCodeList(CUpdateRun& run) {
     // A list left by an earlier run must not stand in for a missing one.
     std::string list = run.m_strTempDir + "\\" + kListName;
     RemoveFileForced(list);
+    // What the planning reads is what will be recorded: its checksum is taken
+    // as the list is unpacked from the archive that was fetched (and verified).
     UnzipReport report;
+    CItemDigest digest;
     UnzipOptions options;
     options.report = &report;
     options.sizeLimit = kMaxListSize;
+    options.sink = [&](const UnzipFileInfo& entry, const void* data, size_t size) {
+        if (std::string_view(entry.szFileName) == kListName) {
+            digest.Update(data, size);
+        }
+    };
     if (!UnzipArchive(local.c_str(), run.m_strTempDir.c_str(), false, options)) {
         return false;
     }
@@ -360,16 +369,6 @@ bool FetchCodeList(CUpdateRun& run) {
             return false;
         }
     }
-    // What the planning reads is what will be recorded: its checksum, taken
-    // from the archive that was fetched (and verified).
-    CItemDigest digest;
-    ReadArchiveEntry(
-        local.c_str(), kListName,
-        [&](const void* data, size_t size) {
-            digest.Update(data, size);
-            return true;
-        },
-        nullptr);
     run.m_strListMd5 = digest.FinalMd5();
     if (run.m_listCheck == ListCheck::Missing) {
         run.m_listCheck = ListCheck::NotChecked;
