@@ -138,7 +138,7 @@ void CHttpDownloader::AskAhead(std::string* batch) {
 
 bool CHttpDownloader::Init(const char* host, int port, platform::NotifyTarget notifyWnd) {
     // An address or connection from an earlier Init must not outlive a failed one.
-    m_addr = sockaddr_in{};
+    m_addr = platform::Ipv4Endpoint{};
     DropConnection();
     m_plan.clear();
     m_nPlanNext = 0;
@@ -153,13 +153,12 @@ bool CHttpDownloader::Init(const char* host, int port, platform::NotifyTarget no
         }
         m_bSocketsStarted = true;
     }
-    in_addr address;
+    uint32_t address = 0;
     if (!platform::ResolveIPv4(host, &address)) {
         return false;
     }
-    m_addr.sin_family = AF_INET;
-    m_addr.sin_port = htons(static_cast<uint16_t>(port));
-    m_addr.sin_addr = address;
+    m_addr.address = address;
+    m_addr.port = static_cast<uint16_t>(port);
     memcpy(m_szHost, host, strlen(host) + 1);
     if (!m_hDoneEvent.Create()) {
         return false;
@@ -179,7 +178,7 @@ void CHttpDownloader::DropConnection() {
 
 bool CHttpDownloader::Connect() {
     DropConnection();
-    if (!m_hDoneEvent.IsValid() || m_addr.sin_family != AF_INET) {
+    if (!m_hDoneEvent.IsValid() || m_addr.port == 0) {
         return false;
     }
     m_socket.reset(platform::ConnectTcp(m_addr, m_nConnectTimeoutMs));

@@ -71,7 +71,7 @@ public:
     char m_szLocalPath[kLocalPathBufferSize];
     platform::Event m_hDoneEvent;
     bool m_bResult;
-    sockaddr_in m_addr;
+    platform::Ipv4Endpoint m_addr;  // the server; port 0 until Init succeeds
 
 private:
     bool Connect();

@@ -1,40 +1,40 @@
 // TCP sockets and IPv4 name resolution (Winsock 2.2 / BSD sockets), with a
-// bound on every wait.
+// bound on every wait. No system header comes with it: the transport above
+// sees plain numbers only.
 #pragma once
 
 #include "platform/unique_resource.h"
 
-#include <cerrno>
 #include <cstdint>
-
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <netinet/in.h>
-#endif
 
 namespace platform {
 
 #ifdef _WIN32
-using SocketHandle = SOCKET;
-constexpr SocketHandle kInvalidSocket = INVALID_SOCKET;
+using SocketHandle = uintptr_t;                                         // SOCKET
+constexpr SocketHandle kInvalidSocket = ~static_cast<SocketHandle>(0);  // INVALID_SOCKET
 #else
 using SocketHandle = int;
 constexpr SocketHandle kInvalidSocket = -1;
 #endif
+
+// An IPv4 address and TCP port, both in host byte order.
+struct Ipv4Endpoint {
+    uint32_t address = 0;
+    uint16_t port = 0;
+};
 
 // Starts the socket library, asking for version 2.2 (a no-op on POSIX). Each
 // successful call is paired with one StopSockets.
 bool StartSockets();
 void StopSockets();
 
-// The first IPv4 address of a host name or dotted address, in network byte order.
-bool ResolveIPv4(const char* host, in_addr* address);
+// The first IPv4 address of a host name or dotted address.
+bool ResolveIPv4(const char* host, uint32_t* address);
 
 // Opens a TCP connection, waiting at most `timeoutMs` for it; kInvalidSocket
 // on failure (refused, unreachable, timed out). The socket is non-blocking,
 // as are accepted ones: the calls below bound every wait themselves.
-SocketHandle ConnectTcp(const sockaddr_in& address, uint32_t timeoutMs);
+SocketHandle ConnectTcp(const Ipv4Endpoint& endpoint, uint32_t timeoutMs);
 
 // Result of ReceiveSome besides a byte count.
 constexpr int kReceiveClosed = 0;
@@ -52,6 +52,10 @@ bool SendAll(SocketHandle socket, const char* data, int size);
 
 void CloseSocket(SocketHandle socket);
 
+// The calling thread's last socket error (errno, WSAGetLastError) and its restore.
+int LastSocketError();
+void SetLastSocketError(int error);
+
 // Turns off the send delay (Nagle), so a small request sent while an earlier
 // one is unanswered leaves at once.
 void SetNoDelay(SocketHandle socket);
@@ -64,13 +68,8 @@ struct SocketTraits {
         CloseSocket(socket);
         return true;
     }
-#ifdef _WIN32
-    static DWORD SaveError() { return GetLastError(); }
-    static void RestoreError(DWORD error) { SetLastError(error); }
-#else
-    static int SaveError() { return errno; }
-    static void RestoreError(int error) { errno = error; }
-#endif
+    static int SaveError() { return LastSocketError(); }
+    static void RestoreError(int error) { SetLastSocketError(error); }
 };
 using Socket = UniqueResource<SocketTraits>;
 

@@ -51,7 +51,7 @@ int WaitReady(SocketHandle socket, bool forWrite, uint32_t timeoutMs) {
 bool StartSockets() { return true; }
 void StopSockets() {}
 
-bool ResolveIPv4(const char* host, in_addr* address) {
+bool ResolveIPv4(const char* host, uint32_t* address) {
     // getaddrinfo rather than gethostbyname: it is safe on any thread.
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -60,10 +60,13 @@ bool ResolveIPv4(const char* host, in_addr* address) {
     if (!host || getaddrinfo(host, nullptr, &hints, &result) != 0 || !result) {
         return false;
     }
-    *address = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
+    *address = ntohl(reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
     freeaddrinfo(result);
     return true;
 }
+
+int LastSocketError() { return errno; }
+void SetLastSocketError(int error) { errno = error; }
 
 void CloseSocket(SocketHandle socket) {
     if (socket != kInvalidSocket) {

@@ -1,8 +1,15 @@
 #include "platform/socket.h"
 
+#include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <cstring>
+#include <type_traits>
+
 namespace platform {
+
+static_assert(std::is_same<SocketHandle, SOCKET>::value && kInvalidSocket == INVALID_SOCKET,
+              "SocketHandle is Winsock's SOCKET");
 
 namespace {
 
@@ -51,7 +58,7 @@ bool StartSockets() {
 
 void StopSockets() { WSACleanup(); }
 
-bool ResolveIPv4(const char* host, in_addr* address) {
+bool ResolveIPv4(const char* host, uint32_t* address) {
     // gethostbyname also takes a dotted address; its result is the first
     // address of the host's list.
     hostent* entry = host ? gethostbyname(host) : nullptr;
@@ -59,9 +66,14 @@ bool ResolveIPv4(const char* host, in_addr* address) {
         entry->h_length != sizeof(in_addr)) {
         return false;
     }
-    memcpy(address, entry->h_addr_list[0], sizeof(in_addr));
+    in_addr found;
+    memcpy(&found, entry->h_addr_list[0], sizeof found);
+    *address = ntohl(found.s_addr);
     return true;
 }
+
+int LastSocketError() { return WSAGetLastError(); }
+void SetLastSocketError(int error) { WSASetLastError(error); }
 
 void CloseSocket(SocketHandle socket) {
     if (socket != kInvalidSocket) {
