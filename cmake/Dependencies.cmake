@@ -18,14 +18,12 @@ if(EXISTS "${_minizip}/unzip.c")
   add_library(minizip_zip STATIC "${_minizip}/zip.c")
   target_link_libraries(minizip_zip PUBLIC minizip_unzip)
   # Third-party code: the common warnings stay visible (it builds clean with
-  # them on every preset), our stricter set and -Werror are not applied.
+  # them on every preset), our stricter set and -Werror are not applied. The
+  # sanitizers and fuzzing coverage are: the reader takes hostile archives.
   foreach(t minizip_unzip minizip_zip)
     target_compile_options(${t} PRIVATE -Wall -Wextra)
+    target_link_libraries(${t} PRIVATE lks_instrumentation)
   endforeach()
-  # Fuzzers learn from coverage of the archive reader too.
-  if(LKS_BUILD_FUZZERS)
-    target_compile_options(minizip_unzip PRIVATE -fsanitize=fuzzer-no-link)
-  endif()
 else()
   message(FATAL_ERROR "minizip sources not found in ${_minizip}: run scripts/bootstrap")
 endif()

@@ -8,7 +8,7 @@ include(GoogleTest)
 function(lks_add_test name)
   cmake_parse_arguments(arg "" "" "SOURCES;LIBS;LABELS;LOCKS" ${ARGN})
   add_executable(${name} ${arg_SOURCES})
-  lks_warnings(${name})
+  lks_project_target(${name})
   target_link_libraries(${name} PRIVATE lks_testsupport ${arg_LIBS} GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

@@ -28,7 +28,7 @@ if(WIN32)
   set_target_properties(lksuite_standin PROPERTIES
     OUTPUT_NAME lksuite
     RUNTIME_OUTPUT_DIRECTORY ${process_fixture_dir})
-  lks_warnings(lksuite_standin)
+  lks_project_target(lksuite_standin)
 
   # lksimp_m imports p and q; p imports q and r; q and r import nothing, not
   # even the C runtime, so the import walk sees only these.
@@ -39,7 +39,7 @@ if(WIN32)
       RUNTIME_OUTPUT_DIRECTORY ${process_fixture_dir}
       ARCHIVE_OUTPUT_DIRECTORY ${process_fixture_dir})
     target_link_options(lksimp_${name} PRIVATE -nostdlib)
-    lks_warnings(lksimp_${name})
+    lks_project_target(lksimp_${name})
   endforeach()
   target_link_libraries(lksimp_p PRIVATE lksimp_q lksimp_r)
   target_link_libraries(lksimp_m PRIVATE lksimp_p lksimp_q)
