@@ -105,7 +105,7 @@ class DriverSteps:
         self.assertEqual(status, 0, f'driver {" ".join(map(str, args))}: {err}')
         return values
 
-    def held(self, *args):
+    def start_held(self, *args):
         """A driver step holding something until released; fails the test
         when it does not start."""
         step = self.driver.held(*args)

@@ -108,7 +108,7 @@ class StartupTest(DriverSteps, unittest.TestCase):
         self.assertEqual(proc.returncode, 0)
 
     def hold_mutex(self):
-        held = self.held('hold-mutex')
+        held = self.start_held('hold-mutex')
         self.held.append(held)
         self.assertEqual(held.first_line, 'mutex held')
         return held
@@ -148,7 +148,7 @@ class StartupTest(DriverSteps, unittest.TestCase):
             with self.subTest(hidden=hidden):
                 if hidden:
                     self.step('hide')
-                decoy = self.held('decoy', 'lks-startup decoy')
+                decoy = self.start_held('decoy', 'lks-startup decoy')
                 self.held.append(decoy)
                 self.assertEqual(decoy.first_line, 'foreground 1')
                 state = self.step('state')
