@@ -72,7 +72,10 @@ def drive_c():
 
 
 def port_80_free():
+    """No program listens on 127.0.0.1:80. Connections of earlier runs that
+    wait out their TIME_WAIT there do not count: nginx binds over them."""
     with socket.socket() as s:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         try:
             s.bind(('127.0.0.1', 80))
             return True
