@@ -11,17 +11,18 @@ import hashlib
 import os
 import platform
 import pwd
-import re
-import selectors
 import shutil
 import socket
 import subprocess
 import sys
 import tempfile
 import threading
-import time
 import unittest
 import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+from lks_fixtures import (GBK_NAME, Nginx, free_port, publish, read_tree, start_ready, stop_ready,
+                          end_process, walk_files, write_tree)
 
 ARGS = None
 SCRIPTS = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..', 'scripts'))
@@ -29,7 +30,6 @@ WINE_RUN = os.path.join(SCRIPTS, 'wine-run')
 AS_TEST_USER = os.path.join(SCRIPTS, 'as-test-user')
 ATTACKER = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'attacker.py')
 TEST_USER = 'lkstest'
-GBK_NAME = b'\x81\x5c.txt'  # one GBK character whose second byte is 0x5C
 LIST_REQUEST = b'/V/codelist.txt.zip'
 
 REL1 = {
@@ -88,32 +88,6 @@ def program_path(path):
     return 'Z:' + path.replace('/', '\\') if ARGS.wine else path
 
 
-def write_tree(root, files, read_only=()):
-    for rel, data in files.items():
-        path = os.path.join(os.fsencode(root), rel)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, 'wb') as f:
-            f.write(data)
-        if rel in read_only:
-            os.chmod(path, 0o444)
-
-
-def walk_files(root):
-    broot = os.fsencode(root)
-    for dirpath, _, names in os.walk(broot):
-        for name in names:
-            full = os.path.join(dirpath, name)
-            yield os.path.relpath(full, broot), full
-
-
-def read_tree(root):
-    tree = {}
-    for rel, full in walk_files(root):
-        with open(full, 'rb') as f:
-            tree[rel] = f.read()
-    return tree
-
-
 def digests(files):
     """Sizes and checksums: a failing comparison stays readable."""
     return {name: (len(data), hashlib.md5(data).hexdigest()) for name, data in files.items()}
@@ -137,12 +111,6 @@ def forward_slashes(listing):
     return listing.decode('gbk').replace('\\', '/').encode('gbk')
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(('127.0.0.1', 0))
-        return s.getsockname()[1]
-
-
 def output_of(result):
     # The Windows build writes its console text in the ANSI code page.
     return result.stdout.decode('gbk' if ARGS.wine else 'utf-8', errors='replace')
@@ -164,8 +132,7 @@ class UpdateTest(unittest.TestCase):
         self.server = os.path.join(self.dir, 'server')
         self.install = os.path.join(self.dir, 'installation')
         self.temp = os.path.join(self.dir, 'lksupdate')
-        self.nginx_prefix = os.path.join(self.dir, 'nginx')
-        self.nginx_pid = None
+        self.nginx = None
         self.lists = {}
         self.runs = 0
         self.trusted = []  # public key files the updater is given
@@ -174,67 +141,29 @@ class UpdateTest(unittest.TestCase):
         self.addCleanup(self.stop_nginx)
 
     def stop_nginx(self):
-        if self.nginx_pid:
-            os.kill(self.nginx_pid, 15)
-            deadline = time.monotonic() + 10
-            while time.monotonic() < deadline:
-                try:
-                    os.kill(self.nginx_pid, 0)
-                except ProcessLookupError:
-                    break
-                time.sleep(0.05)
-            self.nginx_pid = None
+        if self.nginx:
+            self.nginx.stop()
 
     def publish(self, files, name, server=None, read_only=(), key=None):
         release = os.path.join(self.dir, name)
         write_tree(release, files, read_only)
-        conf = os.path.join(self.dir, 'nginx.conf')
         root = server or self.server
         signing = ['--secret-key', key] if key else []
-        subprocess.run([ARGS.publish, release, root, 'V', '--nginx-conf', conf,
-                        '--listen', f'127.0.0.1:{self.port}', *signing], check=True,
-                       stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        publish(ARGS.publish, release, root, os.path.join(self.dir, 'nginx.conf'),
+                f'127.0.0.1:{self.port}', *signing)
         with open(os.path.join(root, 'V', 'codelist.txt'), 'rb') as f:
             self.lists[name] = f.read()
         return release
 
     def serve(self):
-        os.makedirs(os.path.join(self.nginx_prefix, 'logs'), exist_ok=True)
-        conf = os.path.join(self.dir, 'nginx.conf')
-        subprocess.run(['nginx', '-p', self.nginx_prefix, '-c', conf, '-e',
-                        os.path.join(self.nginx_prefix, 'logs', 'error.log')], check=True)
-        pid_file = os.path.join(self.nginx_prefix, 'logs', 'nginx.pid')
-        deadline = time.monotonic() + 10
-        while time.monotonic() < deadline:
-            try:
-                with socket.create_connection(('127.0.0.1', self.port), timeout=1):
-                    break
-            except OSError:
-                time.sleep(0.05)
-        with open(pid_file) as f:
-            self.nginx_pid = int(f.read())
-
-    def access_log(self):
-        try:
-            with open(os.path.join(self.nginx_prefix, 'logs', 'access.log'), 'rb') as f:
-                return f.read()
-        except FileNotFoundError:
-            return b''
+        self.nginx = Nginx(os.path.join(self.dir, 'nginx.conf'), os.path.join(self.dir, 'nginx'),
+                           self.port).start()
 
     def log_mark(self):
-        return len(self.access_log())
+        return len(self.nginx.access_log())
 
     def requested_since(self, mark):
-        """The paths asked for after `mark`, each once: the client may send a
-        request again when its kept connection closed before any answer.
-        nginx logs a request just after its last byte goes out, so the first
-        line is waited for (bounded)."""
-        deadline = time.monotonic() + 10
-        while True:
-            paths = re.findall(rb'"GET (\S+) HTTP', self.access_log()[mark:])
-            if paths or time.monotonic() > deadline:
-                return list(dict.fromkeys(paths))
-            time.sleep(0.05)
+        return self.nginx.requested_since(mark)
 
     def use_test_user(self):
         """Installation and temporary folder owned by lkstest, for runs as that user."""
@@ -301,43 +230,22 @@ class UpdateTest(unittest.TestCase):
 
     def start_holder(self, program, *args):
         """Starts a process that runs until stop_holder; returns once it says it is ready."""
-        if ARGS.wine:
-            proc = subprocess.Popen([WINE_RUN, program, *args], stdin=subprocess.PIPE,
-                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        else:
+        if not ARGS.wine:
             proc = subprocess.Popen([program, *args], stdin=subprocess.DEVNULL)
+            self.addCleanup(self.stop_holder, proc)
+            # Popen returns once the program's exec succeeded: /proc shows it from then on.
+            return proc
+        proc, line = start_ready([WINE_RUN, program, *args])
         self.addCleanup(self.stop_holder, proc)
-        if ARGS.wine:
-            line = b''
-            deadline = time.monotonic() + 120
-            with selectors.DefaultSelector() as selector:
-                selector.register(proc.stdout, selectors.EVENT_READ)
-                while not line.endswith(b'\n'):
-                    left = deadline - time.monotonic()
-                    self.assertGreater(left, 0, 'the holder never said it was ready')
-                    if selector.select(left):
-                        chunk = os.read(proc.stdout.fileno(), 64)
-                        if not chunk:
-                            self.fail(f'the holder ended with status {proc.wait(timeout=60)}')
-                        line += chunk
-            self.assertEqual(line, b'ready\n')
-        # Natively Popen returns once the program's exec succeeded: /proc shows it from then on.
+        self.assertEqual(line, b'ready\n', f'the holder is not ready (status {proc.poll()})')
         return proc
 
     def stop_holder(self, proc):
-        if proc.poll() is not None:
-            return
         if ARGS.wine:
-            proc.stdin.close()  # it ends when its input does
-        else:
+            stop_ready(proc)  # it ends when its input does
+        elif proc.poll() is None:
             proc.terminate()
-        try:
-            proc.wait(timeout=60)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait(timeout=60)
-        if proc.stdout:
-            proc.stdout.close()
+            end_process(proc)
 
 
     def serve_list(self, listing, release, members=None):
@@ -379,17 +287,11 @@ class UpdateTest(unittest.TestCase):
 
     def start_attacker(self, *args):
         """Another user at work (attacker.py) until the test ends it."""
-        proc = subprocess.Popen([AS_TEST_USER, '/usr/bin/python3', ATTACKER, *args, '120'],
-                                stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.addCleanup(self.stop_attacker, proc)
-        self.assertEqual(proc.stdout.readline(), b'ready\n', 'the attacker did not get ready')
+        proc, line = start_ready([AS_TEST_USER, '/usr/bin/python3', ATTACKER, *args, '120'],
+                                 stderr=None)
+        self.addCleanup(stop_ready, proc)
+        self.assertEqual(line, b'ready\n', 'the attacker did not get ready')
         return proc
-
-    def stop_attacker(self, proc):
-        if proc.poll() is None:
-            proc.stdin.close()
-            proc.wait(timeout=60)
-        proc.stdout.close()
 
     def make_outside(self):
         """Files of nobody's update, which no attack may change."""
@@ -720,7 +622,7 @@ class UpdateTest(unittest.TestCase):
         self.serve()
         attacker = self.start_attacker('folder', self.temp, outside)
         self.expect_update(0)
-        self.stop_attacker(attacker)
+        stop_ready(attacker)
         self.expect_installed(REL2, 'rel2')
         self.assertEqual(read_tree(outside), before, 'nothing outside changed')
         self.assertTrue(os.path.exists(os.path.join(self.dir, 'x')), 'nothing outside deleted')
@@ -857,7 +759,7 @@ class UpdateTest(unittest.TestCase):
                 shutil.rmtree(self.server, ignore_errors=True)  # a fresh tree, serial 1
                 self.publish(REL2, 'rel2', key=sec)
                 attack()
-                if not self.nginx_pid:
+                if not (self.nginx and self.nginx.running):
                     self.serve()
                 mark = self.log_mark()
                 result = self.expect_update(9)

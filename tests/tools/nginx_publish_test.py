@@ -16,33 +16,19 @@ usage: nginx_publish_test.py LKS-PUBLISH NGINX
 import io
 import os
 import random
-import signal
 import socket
 import subprocess
 import sys
 import tempfile
-import time
 import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from lks_fixtures import Checks, Nginx, free_port, publish, write_tree
 
 JOU = b"\x81\x5c"   # GBK, second byte "\"
 BING = b"\x95\x5c"  # GBK, second byte "\"
 
-READY_LIMIT_S = 15
-STOP_LIMIT_S = 15
-
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAIL:", message, file=sys.stderr)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+check = Checks()
 
 
 def request(port, target, accept_encoding=b"gzip, deflate"):
@@ -93,46 +79,10 @@ def make_release(release):
         deep12: b"twelve levels",
         deep80: b"eighty levels",
     }
-    for rel, content in files.items():
-        path = os.path.join(release, rel)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(content)
-    os.chmod(os.path.join(release, b"locked.ini"), 0o444)
+    write_tree(release, files, read_only={b"locked.ini"})
     # No "/" byte stands inside a GBK character, so this replace is safe; the
     # other way round it is not.
     return {b"\\" + rel.replace(b"/", b"\\"): (rel, content) for rel, content in files.items()}
-
-
-def start_nginx(nginx, prefix, conf, port):
-    os.makedirs(os.path.join(prefix, "logs"), exist_ok=True)
-    error_log = os.path.join(prefix, "logs", "error.log")
-    proc = subprocess.Popen([nginx, "-p", prefix, "-c", conf, "-e", error_log,
-                             "-g", "daemon off;"])
-    # Ready when the port answers; bounded, and nginx exiting ends the wait.
-    deadline = time.monotonic() + READY_LIMIT_S
-    while time.monotonic() < deadline:
-        if proc.poll() is not None:
-            break
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            return proc
-        except OSError:
-            time.sleep(0.05)
-    stop_nginx(proc)
-    with open(error_log, errors="replace") as f:
-        sys.stderr.write(f.read())
-    raise SystemExit("nginx did not start on 127.0.0.1:%d" % port)
-
-
-def stop_nginx(proc):
-    if proc.poll() is None:
-        proc.send_signal(signal.SIGQUIT)
-        try:
-            proc.wait(timeout=STOP_LIMIT_S)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
 
 
 def check_archives(port, served, files):
@@ -281,30 +231,24 @@ def main():
         # Twice: the tree served before the second switch stays beside the
         # new one, and neither may be reached by its own name.
         for _ in range(2):
-            result = subprocess.run([publisher, release, root, b"V", b"--nginx-conf", conf,
-                                     b"--listen", b"127.0.0.1:%d" % port, b"--secret-key", key])
-            if result.returncode != 0:
-                raise SystemExit("lks-publish failed with %d" % result.returncode)
+            publish(publisher, release, root, conf, "127.0.0.1:%d" % port, "--secret-key", key)
         trees = sorted(n for n in os.listdir(root) if n.startswith(b".V."))
         check(trees == [b".V.1", b".V.2"], "trees %r" % trees)
         served = os.path.join(root, b"V")
-        proc = start_nginx(nginx, prefix, conf, port)
+        server = Nginx(conf, prefix, port, program=nginx).start()
         try:
             check_archives(port, served, files)
             check_list(port, served, files)
             check_refusals(port, secret)
             check_hidden_trees(port, root, trees)
         finally:
-            stop_nginx(proc)
-        if failures:
-            with open(os.path.join(prefix, "logs", "error.log"), errors="replace") as f:
-                sys.stderr.write(f.read())
+            server.stop()
+        if check.failures:
+            sys.stderr.write(server.error_log())
     finally:
         subprocess.run(["chmod", "-R", "u+w", work])
         subprocess.run(["rm", "-rf", work])
-    if failures:
-        raise SystemExit("%d checks failed" % len(failures))
-    print("all checks passed")
+    check.finish()
 
 
 if __name__ == "__main__":

@@ -24,15 +24,12 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from lks_fixtures import Checks, write_tree
+
 RUN_LIMIT_S = 120  # scrypt of an encrypted key takes seconds and 1 GiB
 
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAIL:", message, file=sys.stderr)
+check = Checks()
 
 
 def run(args, stdin_text=None, umask=None, **kwargs):
@@ -48,12 +45,9 @@ class Env:
         self.minisign = minisign
         self.work = work
         self.release = os.path.join(work, "release")
-        os.makedirs(os.path.join(self.release, "program"))
-        for rel, content in [("readme.txt", b"Larkspan Office\r\n"),
-                             ("program/a.dll", b"MZ" + bytes(range(256)) * 40),
-                             ("program/b c.dat", b"")]:
-            with open(os.path.join(self.release, rel), "wb") as f:
-                f.write(content)
+        write_tree(self.release, {b"readme.txt": b"Larkspan Office\r\n",
+                                  b"program/a.dll": b"MZ" + bytes(range(256)) * 40,
+                                  b"program/b c.dat": b""})
 
     def publish(self, root, *extra, stdin_text=None):
         return run([self.publisher, self.release, root, "V", *extra], stdin_text=stdin_text)
@@ -283,9 +277,7 @@ def main():
         check_unsigned_tree(env)
     finally:
         shutil.rmtree(work)
-    if failures:
-        raise SystemExit("%d checks failed" % len(failures))
-    print("all checks passed")
+    check.finish()
 
 
 if __name__ == "__main__":

@@ -4,27 +4,23 @@ with the updater's title whose contents are known, and whose controls write
 what happened to them into their page's status text (1003). What the driver
 reads must be what the wizard holds, and what it does must reach the wizard
 as a user's action would."""
-import argparse
 import os
 import subprocess
 import sys
 import unittest
 
-from driver_client import run_driver, run_tests
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+from driver_client import DriverSteps, parse_arguments, run_tests
+from lks_fixtures import end_process
 
 ARGS = None
 WAIT_MS = '20000'
 STATUS = 1003
 
 
-def driver(*args):
-    """One driver step: (exit status, {key: [values]}, stderr)."""
-    return run_driver(ARGS.wine_run, ARGS.driver, args, 60)
-
-
-class DriverTest(unittest.TestCase):
+class DriverTest(DriverSteps, unittest.TestCase):
     def setUp(self):
-        self.assertEqual(driver('wait-gone', '', 0)[0], 0, 'a wizard is open already')
+        self.assertEqual(self.driver('wait-gone', '', 0)[0], 0, 'a wizard is open already')
         self.proc = subprocess.Popen([ARGS.wine_run, ARGS.sample], stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         # A cleanup, not tearDown: it also runs when the rest of setUp fails.
@@ -32,18 +28,8 @@ class DriverTest(unittest.TestCase):
         self.window = self.step('wait-window', '', WAIT_MS)
 
     def close_sample(self):
-        if driver('wait-gone', '', 0)[0] != 0:
-            driver('kill')
-        try:
-            self.proc.wait(timeout=60)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-
-    def step(self, *args):
-        status, values, err = driver(*args)
-        self.assertEqual(status, 0, f'driver {" ".join(map(str, args))}: {err}')
-        return values
+        self.driver.close_wizard(WAIT_MS, cancel=False)
+        end_process(self.proc)
 
     def test_window_is_reported_with_its_process(self):
         self.assertEqual(self.window['class'], ['#32770'])
@@ -84,7 +70,7 @@ class DriverTest(unittest.TestCase):
 
     def test_wizard_buttons_are_pressed_only_when_a_user_could(self):
         self.assertEqual(self.step('buttons')['buttons'], ['next,cancel'])
-        status, _, err = driver('press', 'back')
+        status, _, err = self.driver('press', 'back')
         self.assertEqual(status, 1)
         self.assertIn('back button is hidden or disabled', err)
 
@@ -102,14 +88,8 @@ class DriverTest(unittest.TestCase):
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--sample', required=True, help='lks-sample-wizard.exe')
-    parser.add_argument('--driver', required=True, help='lks-wizard-driver.exe')
-    parser.add_argument('--wine-run', required=True)
-    ARGS, rest = parser.parse_known_args()
-    if not os.environ.get('DISPLAY'):
-        sys.exit('driver_test: DISPLAY is not set: the wizard needs a display (Xvfb)')
-    run_tests(ARGS.wine_run, ARGS.driver, [sys.argv[0]] + rest)
+    ARGS, argv = parse_arguments('driver_test', {'--sample': 'lks-sample-wizard.exe'})
+    run_tests(ARGS, argv)
 
 
 if __name__ == '__main__':

@@ -4,9 +4,7 @@ display in DISPLAY. Started as lksupdate.exe it copies itself to
 c:\\temp\\lksupdate_tmp.exe and starts the copy, which shows the wizard; a
 second updater raises the running one's wizard, or says that one runs when
 there is none to raise. lks-wizard-driver plays the user."""
-import argparse
 import filecmp
-import ntpath
 import os
 import shutil
 import subprocess
@@ -14,7 +12,9 @@ import sys
 import tempfile
 import unittest
 
-from driver_client import Held, run_driver, run_tests
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+from driver_client import DriverSteps, parse_arguments, run_tests
+from lks_fixtures import start_ready, stop_ready
 
 ARGS = None
 WIZARD = 'Larkspan Office 升级程序'
@@ -27,27 +27,13 @@ WAIT_MS = '20000'
 PROGRAM_TIMEOUT = 60
 
 
-def driver(*args, timeout=60):
-    """One driver step: (exit status, {key: [values]}, stderr)."""
-    return run_driver(ARGS.wine_run, ARGS.driver, args, timeout)
-
-
 def temp_copy_path():
     prefix = os.environ.get('LKS_WINEPREFIX') or ARGS.prefix
     drive_c = os.path.realpath(os.path.join(prefix, 'dosdevices', 'c:'))
     return os.path.join(drive_c, 'temp', TEMP_COPY)
 
 
-def start_held(test, *args):
-    """A driver step holding something until released; fails the test when
-    it does not start."""
-    step = Held(ARGS.wine_run, ARGS.driver, *args)
-    if not step.first_line:
-        test.fail(f'driver {args[0]} did not start: {step.error}')
-    return step
-
-
-class StartupTest(unittest.TestCase):
+class StartupTest(DriverSteps, unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix='lks-startup-')
         # Also when setUp fails, which skips tearDown.
@@ -56,7 +42,7 @@ class StartupTest(unittest.TestCase):
         self.started = []
         self.close_everything()
         if self.step('mutex')['mutex'] != ['absent']:
-            running = driver('processes', TEMP_COPY)[1].get('process', [])
+            running = self.driver('processes', TEMP_COPY)[1].get('process', [])
             self.fail(f'another updater holds the mutex (running copies: {running})')
 
     def tearDown(self):
@@ -68,11 +54,6 @@ class StartupTest(unittest.TestCase):
 
     # --- helpers --------------------------------------------------------
 
-    def step(self, *args):
-        status, values, err = driver(*args)
-        self.assertEqual(status, 0, f'driver {" ".join(map(str, args))}: {err}')
-        return values
-
     def ours(self, exe):
         exe = exe.lower()
         return exe == TEMP_COPY_WINDOWS or os.path.basename(self.dir).lower() in exe
@@ -82,23 +63,21 @@ class StartupTest(unittest.TestCase):
         wizard by Cancel (else by ending its process), message boxes of our
         programs by OK, then ends any of our processes still running and
         waits until the mutex is gone with them."""
-        if driver('wait-gone', '', 0)[0] != 0:
-            if driver('press', 'cancel')[0] != 0 or driver('wait-gone', '', WAIT_MS)[0] != 0:
-                driver('kill')
+        self.driver.close_wizard(WAIT_MS)
         for _ in range(10):
-            status, box, _ = driver('message-box', '', 0)
+            status, box, _ = self.driver('message-box', '', 0)
             if status != 0 or not self.ours(box['exe'][0]):
                 break
-            driver('answer', 'ok', box['title'][0], WAIT_MS)
+            self.driver('answer', 'ok', box['title'][0], WAIT_MS)
         for name in (TEMP_COPY, 'lksupdate.exe', 'updater.exe'):  # any case
-            for line in driver('processes', name)[1].get('process', []):
+            for line in self.driver('processes', name)[1].get('process', []):
                 pid, _, exe = line.partition(' ')
                 if self.ours(exe):
-                    driver('end-process', pid, WAIT_MS)
+                    self.driver('end-process', pid, WAIT_MS)
         for held in self.held:
             held.release()
         self.held.clear()
-        driver('wait-mutex', 'absent', WAIT_MS)
+        self.driver('wait-mutex', 'absent', WAIT_MS)
         if os.path.lexists(temp_copy_path()):  # also a link to nothing
             os.remove(temp_copy_path())
 
@@ -129,7 +108,7 @@ class StartupTest(unittest.TestCase):
         self.assertEqual(proc.returncode, 0)
 
     def hold_mutex(self):
-        held = start_held(self, 'hold-mutex')
+        held = self.start_held('hold-mutex')
         self.held.append(held)
         self.assertEqual(held.first_line, 'mutex held')
         return held
@@ -151,7 +130,7 @@ class StartupTest(unittest.TestCase):
         self.assertEqual(self.step('mutex')['mutex'], ['present'])
         self.assertEqual(self.step('page-colour')['colour'], [WIZARD_BACKGROUND])
         self.assertEqual(self.step('processes', TEMP_COPY)['count'], ['1'])
-        self.assertNotEqual(driver('message-box', '', 0)[0], 0, 'a message box is shown')
+        self.assertNotEqual(self.driver('message-box', '', 0)[0], 0, 'a message box is shown')
 
         # Cancel ends the copy, and with it its hold of the mutex.
         self.step('press', 'cancel')
@@ -169,7 +148,7 @@ class StartupTest(unittest.TestCase):
             with self.subTest(hidden=hidden):
                 if hidden:
                     self.step('hide')
-                decoy = start_held(self, 'decoy', 'lks-startup decoy')
+                decoy = self.start_held('decoy', 'lks-startup decoy')
                 self.held.append(decoy)
                 self.assertEqual(decoy.first_line, 'foreground 1')
                 state = self.step('state')
@@ -209,11 +188,9 @@ class StartupTest(unittest.TestCase):
         planted = temp_copy_path()
         os.makedirs(os.path.dirname(planted), exist_ok=True)
         shutil.copyfile(ARGS.holder, planted)
-        holder = subprocess.Popen([ARGS.wine_run, ARGS.holder, TEMP_COPY_WINDOWS],
-                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL)
-        self.addCleanup(self.release_holder, holder)
-        self.assertEqual(holder.stdout.readline(), b'ready\n')
+        holder, line = start_ready([ARGS.wine_run, ARGS.holder, TEMP_COPY_WINDOWS])
+        self.addCleanup(stop_ready, holder)
+        self.assertEqual(line, b'ready\n')
         exe = self.program('lksupdate.exe')
         launcher = self.start(exe)
 
@@ -227,11 +204,6 @@ class StartupTest(unittest.TestCase):
         self.assertEqual(launcher.wait(timeout=PROGRAM_TIMEOUT), 0)
         self.assertEqual(self.step('processes', TEMP_COPY)['count'], ['0'],
                          'the planted program was started')
-
-    def release_holder(self, holder):
-        holder.stdin.close()
-        holder.wait(timeout=60)
-        holder.stdout.close()
 
     def test_a_temp_folder_that_is_a_link_gets_no_copy(self):
         # c:\temp replaced by a link to a folder of someone else's choosing.
@@ -248,8 +220,8 @@ class StartupTest(unittest.TestCase):
         self.run_to_end(self.program('lksupdate.exe'))
         self.assertEqual(os.listdir(elsewhere), [], 'the launcher copied itself through the link')
         self.assertEqual(self.step('processes', TEMP_COPY)['count'], ['0'])
-        self.assertEqual(driver('wait-gone', '', 0)[0], 0, 'a wizard is shown')
-        self.assertNotEqual(driver('message-box', '', 0)[0], 0, 'a message box is shown')
+        self.assertEqual(self.driver('wait-gone', '', 0)[0], 0, 'a wizard is shown')
+        self.assertNotEqual(self.driver('message-box', '', 0)[0], 0, 'a message box is shown')
 
     def check_second_updater(self, relpath, caption, launcher):
         """The mutex held by the test, no wizard open: the updater that runs
@@ -271,7 +243,7 @@ class StartupTest(unittest.TestCase):
         self.assertEqual(self.step('box-icon', caption, WAIT_MS)['icon'], ['exclamation'])
         # Shown before anything set the wizard's colours.
         self.assertNotEqual(self.step('colour', caption)['colour'], [WIZARD_BACKGROUND])
-        self.assertEqual(driver('wait-gone', '', 0)[0], 0, 'a wizard is shown')
+        self.assertEqual(self.driver('wait-gone', '', 0)[0], 0, 'a wizard is shown')
         self.assertEqual(os.path.exists(temp_copy_path()), launcher)
 
         self.step('answer', 'ok', caption, WAIT_MS)
@@ -286,16 +258,12 @@ class StartupTest(unittest.TestCase):
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--exe', required=True, help='lksupdate.exe')
-    parser.add_argument('--driver', required=True, help='lks-wizard-driver.exe')
-    parser.add_argument('--wine-run', required=True)
-    parser.add_argument('--prefix', required=True, help='the Wine prefix unless LKS_WINEPREFIX')
-    parser.add_argument('--holder', required=True, help='a program that holds a file open')
-    ARGS, rest = parser.parse_known_args()
-    if not os.environ.get('DISPLAY'):
-        sys.exit('startup_test: DISPLAY is not set: the wizard needs a display (Xvfb)')
-    run_tests(ARGS.wine_run, ARGS.driver, [sys.argv[0]] + rest)
+    ARGS, argv = parse_arguments('startup_test', {
+        '--exe': 'lksupdate.exe',
+        '--prefix': 'the Wine prefix unless LKS_WINEPREFIX',
+        '--holder': 'a program that holds a file open',
+    })
+    run_tests(ARGS, argv)
 
 
 if __name__ == '__main__':

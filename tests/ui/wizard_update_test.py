@@ -4,17 +4,18 @@ copy) updates an installation from nginx on 127.0.0.1:80 serving trees made
 by the native publisher, while lks-wizard-driver plays the user. The registry
 values and standalone.ini are written into the Wine prefix as an installed
 suite has them."""
-import argparse
 import os
 import shutil
 import socket
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
-from driver_client import run_driver, run_tests
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+from driver_client import DriverSteps, parse_arguments, run_tests
+from lks_fixtures import (GBK_NAME, Nginx, end_process, publish, read_tree, start_ready,
+                          stop_ready, wine_names, write_tree)
 
 ARGS = None
 WIZARD = 'Larkspan Office 升级程序'
@@ -22,7 +23,6 @@ KEY = 'HKLM\\Software\\Larkspan Office'
 WAIT_MS = '30000'
 RUN_MS = '120000'  # a whole run, or a connection to the unreachable default host
 
-GBK_NAME = b'\x81\x5c.txt'  # one GBK character whose second byte is 0x5C
 REL1 = {
     b'program/lkcore.dll': b'core 1' * 100,
     b'share/license.txt': b'unchanged',
@@ -67,41 +67,15 @@ def wine(*args, check=True):
                           timeout=120, check=check)
 
 
-def driver(*args):
-    """One driver step: (exit status, {key: [values]}, stderr)."""
-    return run_driver(ARGS.wine_run, ARGS.driver, args, 180)
-
-
 def drive_c():
     return os.path.realpath(os.path.join(ARGS.prefix, 'dosdevices', 'c:'))
 
 
-def stored(files):
-    """Release names as Wine stores them on Linux: UTF-8 of the GBK name."""
-    return {name.decode('gbk').encode('utf-8'): data for name, data in files.items()}
-
-
-def write_tree(root, files):
-    for rel, data in files.items():
-        path = os.path.join(os.fsencode(root), rel)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, 'wb') as f:
-            f.write(data)
-
-
-def read_tree(root):
-    tree = {}
-    broot = os.fsencode(root)
-    for dirpath, _, names in os.walk(broot):
-        for name in names:
-            full = os.path.join(dirpath, name)
-            with open(full, 'rb') as f:
-                tree[os.path.relpath(full, broot)] = f.read()
-    return tree
-
-
 def port_80_free():
+    """No program listens on 127.0.0.1:80. Connections of earlier runs that
+    wait out their TIME_WAIT there do not count: nginx binds over them."""
     with socket.socket() as s:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         try:
             s.bind(('127.0.0.1', 80))
             return True
@@ -109,13 +83,13 @@ def port_80_free():
             return False
 
 
-class WizardUpdateTest(unittest.TestCase):
+class WizardUpdateTest(DriverSteps, unittest.TestCase):
     def setUp(self):
         self.assertTrue(port_80_free(), 'something else serves 127.0.0.1:80')
         self.dir = tempfile.mkdtemp(prefix='lks-wizard-')
         os.chmod(self.dir, 0o755)  # nginx workers read the tree as another user
         self.server = os.path.join(self.dir, 'server')
-        self.nginx_prefix = os.path.join(self.dir, 'nginx')
+        self.nginx = Nginx(os.path.join(self.dir, 'nginx.conf'), os.path.join(self.dir, 'nginx'), 80)
         # Inside the prefix, so that the program sees it as C:\lkswiz-...
         self.install = tempfile.mkdtemp(prefix='lkswiz-', dir=drive_c())
         self.install_windows = 'C:\\' + os.path.basename(self.install)
@@ -129,18 +103,10 @@ class WizardUpdateTest(unittest.TestCase):
 
     def tearDown(self):
         if self.wizard and self.wizard.poll() is None:
-            if driver('press', 'cancel')[0] != 0 or driver('wait-gone', '', WAIT_MS)[0] != 0:
-                driver('kill')
-            try:
-                self.wizard.wait(timeout=60)
-            except subprocess.TimeoutExpired:
-                self.wizard.kill()
-                self.wizard.wait()
-        if self.holder and self.holder.poll() is None:
-            self.holder.stdin.close()
-            self.holder.wait(timeout=60)
+            self.driver.close_wizard(WAIT_MS)
+            end_process(self.wizard)
         if self.holder:
-            self.holder.stdout.close()
+            stop_ready(self.holder)
         wine('reg', 'delete', KEY, '/f', check=False)
         shutil.rmtree(self.temp, ignore_errors=True)
         shutil.rmtree(self.install, ignore_errors=True)
@@ -151,38 +117,15 @@ class WizardUpdateTest(unittest.TestCase):
     def publish(self, files, name):
         release = os.path.join(self.dir, name)
         write_tree(release, files)
-        conf = os.path.join(self.dir, 'nginx.conf')
-        subprocess.run([ARGS.publish, release, self.server, 'V', '--nginx-conf', conf,
-                        '--listen', '127.0.0.1:80'], check=True, stdout=subprocess.DEVNULL)
+        publish(ARGS.publish, release, self.server, self.nginx.conf, '127.0.0.1:80')
 
     def serve(self):
-        os.makedirs(os.path.join(self.nginx_prefix, 'logs'), exist_ok=True)
-        subprocess.run(['nginx', '-p', self.nginx_prefix, '-c', os.path.join(self.dir, 'nginx.conf'),
-                        '-e', os.path.join(self.nginx_prefix, 'logs', 'error.log')], check=True)
-        with open(os.path.join(self.nginx_prefix, 'logs', 'nginx.pid')) as f:
-            self.nginx_pid = int(f.read())
-        self.addCleanup(self.stop_nginx)
-
-    def stop_nginx(self):
-        os.kill(self.nginx_pid, 15)
-        deadline = time.monotonic() + 10
-        while time.monotonic() < deadline:
-            try:
-                os.kill(self.nginx_pid, 0)
-            except ProcessLookupError:
-                return
-            time.sleep(0.05)  # polling for the exit, with a bound
-
-    def requests(self):
-        path = os.path.join(self.nginx_prefix, 'logs', 'access.log')
-        if not os.path.exists(path):
-            return 0
-        with open(path, 'rb') as f:
-            return f.read().count(b'"GET ')
+        self.nginx.start()
+        self.addCleanup(self.nginx.stop)
 
     def install_release1(self, registry=True, settings=None):
         self.publish(REL1, 'rel1')
-        write_tree(self.install, stored(REL1))
+        write_tree(self.install, wine_names(REL1))
         shutil.copy(os.path.join(self.server, 'V', 'codelist.txt'), self.install)
         if registry:
             wine('reg', 'add', KEY, '/v', 'Path', '/t', 'REG_SZ', '/d', self.install_windows, '/f')
@@ -197,7 +140,7 @@ class WizardUpdateTest(unittest.TestCase):
         tree = read_tree(self.install)
         listed = tree.pop(b'codelist.txt')
         tree.pop(b'standalone.ini', None)
-        self.assertEqual(tree, stored(files))
+        self.assertEqual(tree, wine_names(files))
         with open(os.path.join(self.server, 'V', 'codelist.txt'), 'rb') as f:
             served = f.read()
         if files is REL2:
@@ -206,11 +149,6 @@ class WizardUpdateTest(unittest.TestCase):
             self.assertNotEqual(listed, served, 'the old list stays')
 
     # --- the wizard -----------------------------------------------------
-
-    def step(self, *args):
-        status, values, err = driver(*args)
-        self.assertEqual(status, 0, f'driver {" ".join(map(str, args))}: {err}')
-        return values
 
     def start_wizard(self):
         log = open(os.path.join(self.dir, 'wizard.log'), 'ab')
@@ -226,7 +164,7 @@ class WizardUpdateTest(unittest.TestCase):
         return self.step('page-text', control_id)['text'][0]
 
     def wait_text(self, control_id, text, ms=RUN_MS):
-        status, values, err = driver('wait-text', control_id, text, ms)
+        status, values, err = self.driver('wait-text', control_id, text, ms)
         self.assertEqual(status, 0, f'{control_id} reads {values.get("text")}, not {text}: {err}')
 
     def buttons(self):
@@ -319,7 +257,7 @@ class WizardUpdateTest(unittest.TestCase):
         self.assertEqual(listing['rows'], ['0'])
         self.assertEqual(self.text(1003), TEXT_FETCHING)
         self.step('wait-buttons', 'cancel', WAIT_MS)
-        self.assertEqual(self.requests(), 0)
+        self.assertEqual(self.nginx.requests(), 0)
         self.expect_installed(REL1)
 
     def test_server_choice_controls_next_and_the_host(self):
@@ -352,17 +290,16 @@ class WizardUpdateTest(unittest.TestCase):
         self.step('press', 'next')
         self.wait_text(1003, TEXT_LIST_NOT_FOUND)
         self.step('wait-buttons', 'cancel', WAIT_MS)
-        self.assertEqual(self.requests(), 0, 'the local server was asked')
+        self.assertEqual(self.nginx.requests(), 0, 'the local server was asked')
         self.expect_installed(REL1)
 
     def start_suite(self):
         """The suite's program, running from the installation."""
         suite = os.path.join(self.install, 'program', 'lksuite.exe')
         shutil.copyfile(ARGS.holder, suite)
-        self.holder = subprocess.Popen(
-            [ARGS.wine_run, self.install_windows + '\\program\\lksuite.exe'],
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        self.assertEqual(self.holder.stdout.readline(), b'ready\n')
+        self.holder, line = start_ready(
+            [ARGS.wine_run, self.install_windows + '\\program\\lksuite.exe'])
+        self.assertEqual(line, b'ready\n')
         return suite
 
     def test_refused_close_of_the_suite_ends_on_the_unfinished_texts(self):
@@ -382,8 +319,7 @@ class WizardUpdateTest(unittest.TestCase):
         self.assertEqual(self.buttons(), 'next,cancel')
         self.finish(TEXT_UNFINISHED)
 
-        self.holder.stdin.close()
-        self.holder.wait(timeout=60)
+        stop_ready(self.holder)
         os.remove(suite)
         self.expect_installed(REL1)
 
@@ -414,11 +350,6 @@ class WizardUpdateTest(unittest.TestCase):
             if os.path.exists(path):
                 os.remove(path)
 
-    def close_wizard_window(self):
-        if driver('wait-gone', '', 0)[0] != 0:
-            if driver('press', 'cancel')[0] != 0 or driver('wait-gone', '', WAIT_MS)[0] != 0:
-                driver('kill')
-
     def test_dlls_planted_beside_the_copy_are_not_loaded(self):
         self.install_release1(settings='UPDATEHOST=127.0.0.1\r\n')
         self.publish(REL2, 'rel2')
@@ -432,7 +363,7 @@ class WizardUpdateTest(unittest.TestCase):
         # As scripts/wine-run runs programs, with the planted names native first.
         env = dict(os.environ, WINEPREFIX=ARGS.prefix, WINEDEBUG='-all', LC_ALL='zh_CN.UTF-8',
                    WINEDLLOVERRIDES='mscoree,mshtml=;' + NATIVE_FIRST)
-        self.addCleanup(self.close_wizard_window)
+        self.addCleanup(self.driver.close_wizard, WAIT_MS)
         with open(os.path.join(self.dir, 'wizard.log'), 'ab') as log:
             subprocess.run(['wine', launcher], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                            env=env, timeout=120, check=True)
@@ -441,7 +372,7 @@ class WizardUpdateTest(unittest.TestCase):
         self.step('wait-buttons', 'next,cancel', WAIT_MS)
         self.step('press', 'next')
         # The suite is found running: PSAPI worked, and it was the system's.
-        status, _, err = driver('message-box', TEXT_CLOSE_SUITE_TITLE, RUN_MS)
+        status, _, err = self.driver('message-box', TEXT_CLOSE_SUITE_TITLE, RUN_MS)
         loaded = sorted(n for n in os.listdir(c_temp) if n.endswith('.loaded'))
         self.assertEqual(loaded, [], 'DLLs loaded from c:\\temp')
         self.assertEqual(status, 0, f'the suite was not found running: {err}')
@@ -453,21 +384,23 @@ class WizardUpdateTest(unittest.TestCase):
         self.step('wait-gone', '', WAIT_MS)
         self.assertEqual(sorted(n for n in os.listdir(c_temp) if n.endswith('.loaded')), [])
 
-        self.holder.stdin.close()
-        self.holder.wait(timeout=60)
+        stop_ready(self.holder)
         os.remove(suite)
         self.expect_installed(REL1)
 
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    for option in ('--exe', '--driver', '--wine-run', '--prefix', '--publish', '--holder',
-                   '--marker', '--objdump'):
-        parser.add_argument(option, required=True)
-    ARGS, rest = parser.parse_known_args()
+    ARGS, argv = parse_arguments('wizard_update_test', {
+        '--exe': 'lksupdate.exe',
+        '--prefix': 'the Wine prefix unless LKS_WINEPREFIX',
+        '--publish': 'a native lks-publish',
+        '--holder': 'a program that holds a file open',
+        '--marker': 'a DLL that leaves a mark when it is loaded',
+        '--objdump': "the Windows target's objdump",
+    })
     ARGS.prefix = os.environ.get('LKS_WINEPREFIX') or ARGS.prefix
-    run_tests(ARGS.wine_run, ARGS.driver, [sys.argv[0]] + rest)
+    run_tests(ARGS, argv, step_timeout=180)
 
 
 if __name__ == '__main__':
