@@ -4,6 +4,7 @@
 
 #include <sodium.h>
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -203,9 +204,17 @@ std::string FormatMinisignSignature(const MinisignSignature& signature) {
            EncodeBase64(signature.globalSignature.data(), signature.globalSignature.size()) + "\n";
 }
 
-SignatureStatus VerifyMinisignSignature(std::string_view data, std::string_view signatureText,
-                                        const std::vector<MinisignPublicKey>& trusted,
-                                        std::string* trustedComment) {
+namespace {
+
+// Both entry points: the signature and its key first, then the message, which
+// `feed(take)` hands over in blocks (take(bytes, n) -> false: too much);
+// `feed` is false when the message cannot be read. A prehashed signature signs
+// the message's BLAKE2b hash, a legacy one the message itself, kept whole up
+// to `legacyLimit` bytes.
+template <typename Feed>
+SignatureStatus VerifyFed(std::string_view signatureText,
+                          const std::vector<MinisignPublicKey>& trusted,
+                          std::string* trustedComment, size_t legacyLimit, Feed feed) {
     trustedComment->clear();
     MinisignSignature signature;
     const MinisignPublicKey* key = nullptr;
@@ -213,52 +222,57 @@ SignatureStatus VerifyMinisignSignature(std::string_view data, std::string_view 
     if (status != SignatureStatus::Ok) {
         return status;
     }
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-    if (signature.kind == MinisignKind::Legacy) {
-        return CheckMessage(signature, *key, bytes, data.size(), trustedComment);
+    bool prehashed = signature.kind == MinisignKind::Prehashed;
+    std::vector<unsigned char> whole;  // legacy only
+    crypto_generichash_state state;
+    crypto_generichash_init(&state, nullptr, 0, kHashSize);
+    bool fed = feed([&](const unsigned char* bytes, size_t n) {
+        if (prehashed) {
+            crypto_generichash_update(&state, bytes, n);
+        } else if (n > legacyLimit - whole.size()) {
+            return false;
+        } else {
+            whole.insert(whole.end(), bytes, bytes + n);
+        }
+        return true;
+    });
+    if (!fed) {
+        return SignatureStatus::Unreadable;
+    }
+    if (!prehashed) {
+        return CheckMessage(signature, *key, whole.data(), whole.size(), trustedComment);
     }
     unsigned char hash[kHashSize];
-    crypto_generichash(hash, sizeof(hash), bytes, data.size(), nullptr, 0);
+    crypto_generichash_final(&state, hash, sizeof(hash));
     return CheckMessage(signature, *key, hash, sizeof(hash), trustedComment);
+}
+
+}  // namespace
+
+SignatureStatus VerifyMinisignSignature(std::string_view data, std::string_view signatureText,
+                                        const std::vector<MinisignPublicKey>& trusted,
+                                        std::string* trustedComment) {
+    return VerifyFed(signatureText, trusted, trustedComment, SIZE_MAX, [&](auto take) {
+        return take(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+    });
 }
 
 SignatureStatus VerifyMinisignSignatureOfFile(const std::string& path,
                                               std::string_view signatureText,
                                               const std::vector<MinisignPublicKey>& trusted,
                                               std::string* trustedComment) {
-    trustedComment->clear();
-    MinisignSignature signature;
-    const MinisignPublicKey* key = nullptr;
-    SignatureStatus status = Prepare(signatureText, trusted, &signature, &key);
-    if (status != SignatureStatus::Ok) {
-        return status;
-    }
-    platform::File file;
-    if (!file.Open(path.c_str(), platform::File::Mode::ReadDenyWrite)) {
-        return SignatureStatus::Unreadable;
-    }
-    std::vector<unsigned char> block(kReadBlock);
-    std::vector<unsigned char> whole;  // legacy only
-    crypto_generichash_state state;
-    crypto_generichash_init(&state, nullptr, 0, kHashSize);
-    long n;
-    while ((n = file.Read(block.data(), block.size())) > 0) {
-        size_t got = static_cast<size_t>(n);
-        if (signature.kind == MinisignKind::Prehashed) {
-            crypto_generichash_update(&state, block.data(), got);
-        } else if (whole.size() + got > kMaxLegacySignedFile) {
-            return SignatureStatus::Unreadable;
-        } else {
-            whole.insert(whole.end(), block.begin(), block.begin() + n);
+    return VerifyFed(signatureText, trusted, trustedComment, kMaxLegacySignedFile, [&](auto take) {
+        platform::File file;
+        if (!file.Open(path.c_str(), platform::File::Mode::ReadDenyWrite)) {
+            return false;
         }
-    }
-    if (n < 0) {
-        return SignatureStatus::Unreadable;
-    }
-    if (signature.kind == MinisignKind::Legacy) {
-        return CheckMessage(signature, *key, whole.data(), whole.size(), trustedComment);
-    }
-    unsigned char hash[kHashSize];
-    crypto_generichash_final(&state, hash, sizeof(hash));
-    return CheckMessage(signature, *key, hash, sizeof(hash), trustedComment);
+        std::vector<unsigned char> block(kReadBlock);
+        long n;
+        while ((n = file.Read(block.data(), block.size())) > 0) {
+            if (!take(block.data(), static_cast<size_t>(n))) {
+                return false;
+            }
+        }
+        return n == 0;
+    });
 }

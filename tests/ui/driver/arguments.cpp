@@ -1,4 +1,5 @@
 #include "arguments.h"
+#include "output.h"
 
 #include <cwchar>
 
@@ -15,6 +16,15 @@ bool ParseNumber(const std::wstring& text, long* value) {
     }
     *value = n;
     return true;
+}
+
+WantedState WantAndWait(const Args& args) {
+    WantedState wanted;
+    wanted.ok = args.Has(0) && WaitArg(args, 1, &wanted.ms);
+    if (wanted.ok) {
+        wanted.want = Utf8(args.words[0]);
+    }
+    return wanted;
 }
 
 bool WaitArg(const Args& args, size_t i, DWORD* ms) {

@@ -37,6 +37,15 @@ bool ParseNumber(const std::wstring& text, long* value);
 // it is no number of 0 or more.
 bool WaitArg(const Args& args, size_t i, DWORD* ms);
 
+// Word 0 as the state a wait step wants and word 1 as its longest wait;
+// `ok` false when the state is missing or the wait is bad.
+struct WantedState {
+    bool ok = false;
+    std::string want;
+    DWORD ms = 0;
+};
+WantedState WantAndWait(const Args& args);
+
 // Word i as a control id.
 bool ControlId(const Args& args, size_t i, int* id);
 

@@ -13,13 +13,14 @@
 namespace driver {
 namespace {
 
-// The control of word 0, when a user could use it: 0, kBadUsage, or 1 after
-// saying why not.
-int TakeUsableControl(const Args& args, int* id, HWND* control) {
-    if (int status = TakeControl(args, 0, "control", id, control)) {
-        return status;
+// The control of word 0, when a user could use it (status 1 after saying
+// why not).
+TakenControl TakeUsableControl(const Args& args) {
+    TakenControl taken = TakeControl(args, 0, "control");
+    if (taken.status == 0 && !Usable(taken.control)) {
+        taken.status = Fail("control %d is hidden or disabled", taken.id);
     }
-    return Usable(*control) ? 0 : Fail("control %d is hidden or disabled", *id);
+    return taken;
 }
 
 // Presses the button while a hook in the wizard's thread records the usable
@@ -55,30 +56,29 @@ int SetText(const Args& args) {
     if (!args.Has(1)) {
         return kBadUsage;
     }
-    int id;
-    HWND control;
-    if (int status = TakeUsableControl(args, &id, &control)) {
-        return status;
+    TakenControl taken = TakeUsableControl(args);
+    if (taken.status) {
+        return taken.status;
     }
     // The system carries the string to the other process; an edit control
     // reports EN_CHANGE to its page as it would for typing.
     LRESULT done = 0;
-    if (!Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args.words[1].c_str()), &done) ||
+    if (!Send(taken.control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args.words[1].c_str()),
+              &done) ||
         !done) {
-        return Fail("control %d did not take the text", id);
+        return Fail("control %d did not take the text", taken.id);
     }
-    Print("text", TextOf(control));
+    Print("text", TextOf(taken.control));
     return 0;
 }
 
 int Click(const Args& args) {
-    int id;
-    HWND control;
-    if (int status = TakeUsableControl(args, &id, &control)) {
-        return status;
+    TakenControl taken = TakeUsableControl(args);
+    if (taken.status) {
+        return taken.status;
     }
     // Posted: what the click starts (a message box) must not hold the driver.
-    PostMessageW(control, BM_CLICK, 0, 0);
+    PostMessageW(taken.control, BM_CLICK, 0, 0);
     return 0;
 }
 

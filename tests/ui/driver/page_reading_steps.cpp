@@ -25,12 +25,11 @@ BOOL CALLBACK PrintControl(HWND control, LPARAM page) {
 }  // namespace
 
 int PageText(const Args& args) {
-    int id;
-    HWND control;
-    if (int status = TakeControl(args, 0, "control", &id, &control)) {
-        return status;
+    TakenControl taken = TakeControl(args, 0, "control");
+    if (taken.status) {
+        return taken.status;
     }
-    Print("text", TextOf(control));
+    Print("text", TextOf(taken.control));
     return 0;
 }
 
@@ -51,12 +50,11 @@ int WaitText(const Args& args) {
 }
 
 int Enabled(const Args& args) {
-    int id;
-    HWND control;
-    if (int status = TakeControl(args, 0, "control", &id, &control)) {
-        return status;
+    TakenControl taken = TakeControl(args, 0, "control");
+    if (taken.status) {
+        return taken.status;
     }
-    PrintNumber("enabled", IsWindowEnabled(control) ? 1 : 0);
+    PrintNumber("enabled", IsWindowEnabled(taken.control) ? 1 : 0);
     return 0;
 }
 
@@ -76,14 +74,13 @@ int WaitEnabled(const Args& args) {
 }
 
 int Radio(const Args& args) {
-    int id;
-    HWND control;
-    if (int status = TakeControl(args, 0, "control", &id, &control)) {
-        return status;
+    TakenControl taken = TakeControl(args, 0, "control");
+    if (taken.status) {
+        return taken.status;
     }
     LRESULT state = 0;
-    if (!Send(control, BM_GETCHECK, 0, 0, &state)) {
-        return Fail("control %d does not answer", id);
+    if (!Send(taken.control, BM_GETCHECK, 0, 0, &state)) {
+        return Fail("control %d does not answer", taken.id);
     }
     PrintNumber("checked", state == BST_CHECKED ? 1 : 0);
     return 0;
@@ -110,34 +107,35 @@ int Buttons(const Args&) {
 }
 
 int WaitButtons(const Args& args) {
-    DWORD ms;
-    if (!args.Has(0) || !WaitArg(args, 1, &ms)) {
+    WantedState wanted = WantAndWait(args);
+    if (!wanted.ok) {
         return kBadUsage;
     }
-    std::string want = Utf8(args.words[0]);
     std::string last;
-    bool ok = PollUntil(ms, [&] {
+    bool ok = PollUntil(wanted.ms, [&] {
         HWND sheet = FindSheet();
         last = sheet ? SheetButtons(sheet) : "";
-        return sheet && last == want;
+        return sheet && last == wanted.want;
     });
     Print("buttons", last);
-    return ok ? 0 : Fail("the wizard's buttons are not \"%s\" after %lu ms", want.c_str(), ms);
+    return ok ? 0
+              : Fail("the wizard's buttons are not \"%s\" after %lu ms", wanted.want.c_str(),
+                     wanted.ms);
 }
 
 int Bar(const Args& args) {
-    int id;
-    HWND bar;
-    if (int status = TakeControl(args, 0, "bar", &id, &bar)) {
-        return status;
+    TakenControl taken = TakeControl(args, 0, "bar");
+    if (taken.status) {
+        return taken.status;
     }
     // Without a PBRANGE pointer each call answers one limit.
     LRESULT low = 0;
     LRESULT high = 0;
     LRESULT pos = 0;
-    if (!Send(bar, PBM_GETRANGE, TRUE, 0, &low) || !Send(bar, PBM_GETRANGE, FALSE, 0, &high) ||
-        !Send(bar, PBM_GETPOS, 0, 0, &pos)) {
-        return Fail("bar %d does not answer", id);
+    if (!Send(taken.control, PBM_GETRANGE, TRUE, 0, &low) ||
+        !Send(taken.control, PBM_GETRANGE, FALSE, 0, &high) ||
+        !Send(taken.control, PBM_GETPOS, 0, 0, &pos)) {
+        return Fail("bar %d does not answer", taken.id);
     }
     Print("range", std::to_string(low) + " " + std::to_string(high));
     PrintNumber("pos", pos);

@@ -64,14 +64,13 @@ void PrintProcesses(const std::vector<DWORD>& pids) {
 }  // namespace
 
 int Kill(const Args& args) {
-    HWND window;
-    DWORD ms;
-    if (int status = TakeWindowAndWait(args, &window, &ms)) {
-        return status;
+    TakenWindow taken = TakeWindowAndWait(args);
+    if (taken.status) {
+        return taken.status;
     }
     DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    return EndProcess(pid, ms);
+    GetWindowThreadProcessId(taken.window, &pid);
+    return EndProcess(pid, taken.ms);
 }
 
 int EndProcessStep(const Args& args) {
@@ -91,16 +90,13 @@ int Mutex(const Args&) {
 // The mutex lives while any process has a handle to it: a second updater
 // opens it too, and lets go only when it ends.
 int WaitMutex(const Args& args) {
-    DWORD ms;
-    if (!args.Has(0) || !WaitArg(args, 1, &ms)) {
+    WantedState wanted = WantAndWait(args);
+    if (!wanted.ok || (wanted.want != "present" && wanted.want != "absent")) {
         return kBadUsage;
     }
-    std::string want = Utf8(args.words[0]);
-    if (want != "present" && want != "absent") {
-        return kBadUsage;
-    }
-    if (!PollUntil(ms, [&] { return MutexExists() == (want == "present"); })) {
-        return Fail("the mutex is not %s after %lu ms", want.c_str(), ms);
+    bool present = wanted.want == "present";
+    if (!PollUntil(wanted.ms, [&] { return MutexExists() == present; })) {
+        return Fail("the mutex is not %s after %lu ms", wanted.want.c_str(), wanted.ms);
     }
     return 0;
 }

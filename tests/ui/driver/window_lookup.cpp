@@ -164,20 +164,26 @@ HWND PageControlOrSay(int id, const char* noun) {
     return control;
 }
 
-int TakeWindowAndWait(const Args& args, HWND* window, DWORD* ms) {
-    if (!WaitArg(args, 1, ms)) {
-        return kBadUsage;
+TakenWindow TakeWindowAndWait(const Args& args) {
+    TakenWindow taken;
+    if (!WaitArg(args, 1, &taken.ms)) {
+        taken.status = kBadUsage;
+        return taken;
     }
-    *window = WindowOrSay(args.Title(0));
-    return *window ? 0 : 1;
+    taken.window = WindowOrSay(args.Title(0));
+    taken.status = taken.window ? 0 : 1;
+    return taken;
 }
 
-int TakeControl(const Args& args, size_t i, const char* noun, int* id, HWND* control) {
-    if (!ControlId(args, i, id)) {
-        return kBadUsage;
+TakenControl TakeControl(const Args& args, size_t i, const char* noun) {
+    TakenControl taken;
+    if (!ControlId(args, i, &taken.id)) {
+        taken.status = kBadUsage;
+        return taken;
     }
-    *control = PageControlOrSay(*id, noun);
-    return *control ? 0 : 1;
+    taken.control = PageControlOrSay(taken.id, noun);
+    taken.status = taken.control ? 0 : 1;
+    return taken;
 }
 
 std::string UsableButtons(HWND dialog, const NamedButton* buttons, size_t count) {

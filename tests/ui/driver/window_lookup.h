@@ -67,13 +67,23 @@ HWND PageOrSay();
 // "NOUN ID: REASON", the reason naming what of wizard, page and control is missing.
 HWND PageControlOrSay(int id, const char* noun);
 
-// The window titled by word 0 and the longest wait of word 1: 0 with both
-// set; kBadUsage for a bad wait; 1 after WindowOrSay.
-int TakeWindowAndWait(const Args& args, HWND* window, DWORD* ms);
+// What the Take lookups below found. `status` is the step's exit status when
+// it is not 0: kBadUsage for words that do not fit, 1 after the *OrSay text.
+struct TakenWindow {
+    int status = 0;
+    HWND window = nullptr;
+    DWORD ms = 0;
+};
+struct TakenControl {
+    int status = 0;
+    int id = 0;
+    HWND control = nullptr;
+};
 
-// The control of the current page whose id is word `i`: 0 with *id and
-// *control set; kBadUsage when the word is no id; 1 after PageControlOrSay.
-int TakeControl(const Args& args, size_t i, const char* noun, int* id, HWND* control);
+// The window titled by word 0 and the longest wait of word 1.
+TakenWindow TakeWindowAndWait(const Args& args);
+// The control of the current page whose id is word `i`.
+TakenControl TakeControl(const Args& args, size_t i, const char* noun);
 
 // A wizard button or a message box button by its name in the steps.
 struct NamedButton {

@@ -35,32 +35,39 @@ bool PointArgs(const Args& args, size_t i, long* x, long* y) {
            !(args.Has(i + 1) && !ParseNumber(args.words[i + 1], y));
 }
 
+// The wait steps on the window titled by word 0: polls `holds(title)` for
+// word 1's longest wait; when it never held, `report(title, ms)` says so.
+template <typename Holds, typename Report>
+int WaitOnTitle(const Args& args, Holds holds, Report report) {
+    DWORD ms;
+    if (!WaitArg(args, 1, &ms)) {
+        return kBadUsage;
+    }
+    const wchar_t* title = args.Title(0);
+    return PollUntil(ms, [&] { return holds(title); }) ? 0 : report(Utf8(title).c_str(), ms);
+}
+
 }  // namespace
 
 int WaitWindow(const Args& args) {
-    DWORD ms;
-    if (!WaitArg(args, 1, &ms)) {
-        return kBadUsage;
-    }
-    const wchar_t* title = args.Title(0);
     HWND window = nullptr;
-    if (!PollUntil(ms, [&] { return (window = FindShown(title)) != nullptr; })) {
-        return Fail("no shown window \"%s\" within %lu ms", Utf8(title).c_str(), ms);
+    int status = WaitOnTitle(
+        args, [&](const wchar_t* title) { return (window = FindShown(title)) != nullptr; },
+        [](const char* title, DWORD ms) {
+            return Fail("no shown window \"%s\" within %lu ms", title, ms);
+        });
+    if (status == 0) {
+        PrintWindowFacts(window);
     }
-    PrintWindowFacts(window);
-    return 0;
+    return status;
 }
 
 int WaitGone(const Args& args) {
-    DWORD ms;
-    if (!WaitArg(args, 1, &ms)) {
-        return kBadUsage;
-    }
-    const wchar_t* title = args.Title(0);
-    if (!PollUntil(ms, [&] { return FindWindowW(nullptr, title) == nullptr; })) {
-        return Fail("window \"%s\" still there after %lu ms", Utf8(title).c_str(), ms);
-    }
-    return 0;
+    return WaitOnTitle(
+        args, [](const wchar_t* title) { return FindWindowW(nullptr, title) == nullptr; },
+        [](const char* title, DWORD ms) {
+            return Fail("window \"%s\" still there after %lu ms", title, ms);
+        });
 }
 
 int State(const Args& args) {
@@ -75,33 +82,29 @@ int State(const Args& args) {
     return 0;
 }
 
+// Another program's SetForegroundWindow takes effect when the window's
+// thread gets to it: poll.
 int WaitForeground(const Args& args) {
-    DWORD ms;
-    if (!WaitArg(args, 1, &ms)) {
-        return kBadUsage;
-    }
-    const wchar_t* title = args.Title(0);
-    // Another program's SetForegroundWindow takes effect when the window's
-    // thread gets to it: poll.
-    if (!PollUntil(ms, [&] {
+    return WaitOnTitle(
+        args,
+        [](const wchar_t* title) {
             HWND window = FindShown(title);
             return window && GetForegroundWindow() == window;
-        })) {
-        return Fail("\"%s\" not shown in the foreground within %lu ms", Utf8(title).c_str(), ms);
-    }
-    return 0;
+        },
+        [](const char* title, DWORD ms) {
+            return Fail("\"%s\" not shown in the foreground within %lu ms", title, ms);
+        });
 }
 
 int Hide(const Args& args) {
-    HWND window;
-    DWORD ms;
-    if (int status = TakeWindowAndWait(args, &window, &ms)) {
-        return status;
+    TakenWindow taken = TakeWindowAndWait(args);
+    if (taken.status) {
+        return taken.status;
     }
     // Asynchronous: a busy window must not hold the driver.
-    ShowWindowAsync(window, SW_HIDE);
-    if (!PollUntil(ms, [&] { return !IsWindowVisible(window); })) {
-        return Fail("the window is still shown after %lu ms", ms);
+    ShowWindowAsync(taken.window, SW_HIDE);
+    if (!PollUntil(taken.ms, [&] { return !IsWindowVisible(taken.window); })) {
+        return Fail("the window is still shown after %lu ms", taken.ms);
     }
     return 0;
 }
