@@ -1,16 +1,4 @@
-# Cross build for 32-bit Windows with MinGW-w64 (posix thread model: GCC 12's
-# win32 model has no std::mutex).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(_triple i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${_triple}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${_triple}-g++-posix)
-set(CMAKE_RC_COMPILER ${_triple}-windres)
-
-# GoogleTest built for this target by scripts/bootstrap.
-set(CMAKE_FIND_ROOT_PATH /usr/${_triple} ${CMAKE_CURRENT_LIST_DIR}/../.cache/gtest-i686)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# 32-bit Windows, the shipping build.
+set(_processor i686)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake)
 # No 32-bit Wine exists on the build machines: this target is built and checked, never run.
