@@ -3,6 +3,15 @@
 
 namespace platform {
 
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_handle = other.m_handle;
+        other.m_handle = kInvalid;
+    }
+    return *this;
+}
+
 void CreateParentFolders(const std::string& path) {
     std::string text = path;
     std::vector<std::string> folders;

@@ -322,15 +322,6 @@ uint32_t GetFileDosTime(const char* path) {
 
 unsigned long LastFileError() { return static_cast<unsigned long>(errno); }
 
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = other.m_handle;
-        other.m_handle = kInvalid;
-    }
-    return *this;
-}
-
 bool File::Open(const char* path, Mode mode) {
     Close();
     std::string native = NativePath(path);

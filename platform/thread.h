@@ -14,7 +14,10 @@ using ThreadProc = unsigned (*)(void* argument);
 bool StartThread(ThreadProc proc, void* argument);
 
 // A non-null value that stands for the calling thread while it runs.
-void* CurrentThreadMarker();
+inline void* CurrentThreadMarker() {
+    static thread_local char marker;
+    return &marker;
+}
 
 // Lowers the calling thread to the lowest priority (THREAD_PRIORITY_LOWEST).
 bool LowerCurrentThreadPriority();

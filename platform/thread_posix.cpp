@@ -47,11 +47,6 @@ bool StartThread(ThreadProc proc, void* argument) {
     return true;
 }
 
-void* CurrentThreadMarker() {
-    static thread_local char marker;
-    return &marker;
-}
-
 bool LowerCurrentThreadPriority() {
     // Under the default scheduler Linux threads have no priority of their own;
     // SCHED_IDLE is the nearest to "lowest".

@@ -34,11 +34,6 @@ bool StartThread(ThreadProc proc, void* argument) {
     return true;
 }
 
-void* CurrentThreadMarker() {
-    static thread_local char marker;
-    return &marker;
-}
-
 bool LowerCurrentThreadPriority() {
     return SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST) != FALSE;
 }
