@@ -53,9 +53,8 @@ bool Stage(const std::string& source, const std::string& staging, const StagedCh
     CItemDigest digest;
     uint32_t attributes = 0;
     int64_t written = 0;
-    bool ok = CopyInto(in, out, digest) && in.GetDosAttributes(&attributes) &&
-              in.GetWriteTime(&written) && out.SetWriteTime(written) &&
-              out.SetDosAttributes(attributes);
+    bool ok = CopyInto(in, out, digest) && in.GetDosAttributesAndWriteTime(&attributes, &written) &&
+              out.SetWriteTimeAndDosAttributes(written, attributes);
     ok = out.Close() && ok;
     return ok && (!check || check(staging, digest));
 }

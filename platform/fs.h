@@ -120,6 +120,13 @@ public:
     // The last-write time in the system's own unit, to give to another file.
     bool GetWriteTime(int64_t* time) const;
     bool SetWriteTime(int64_t time);
+    // The same in one call each, where the system has one: copying a file's
+    // attributes and time costs a call per file, not one per value.
+    bool GetDosAttributesAndWriteTime(uint32_t* attributes, int64_t* time) const;
+    bool SetWriteTimeAndDosAttributes(int64_t time, uint32_t attributes);
+    // As SetTimeFromDos and then SetDosAttributes (a read-only file still
+    // takes the time).
+    bool SetDosTimeAndAttributes(uint32_t dosDateTime, uint32_t attributes);
     bool Close();
 
 private:

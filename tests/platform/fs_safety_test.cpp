@@ -305,4 +305,92 @@ TEST(PrivateFolderTest, AFolderEveryoneMayWriteIsMovedAside) {
 
 #endif
 
+// Attributes and last-write time, read and set through the open file in one
+// call each, arrive as the separate calls give them.
+TEST(FileTimesTest, AttributesAndTimeTogetherThroughTheOpenFile) {
+    TempDir dir;
+    const uint32_t kDos = (static_cast<uint32_t>(((2021 - 1980) << 9) | (6 << 5) | 15) << 16) |
+                          ((13 << 11) | (45 << 5) | (30 / 2));
+    std::string first = dir / "first.dat";
+    platform::File file;
+    ASSERT_TRUE(file.Open(first.c_str(), platform::File::Mode::CreateNew));
+    ASSERT_TRUE(file.Write("abc", 3));
+    // Read-only and the time in one step: the read-only file takes the time.
+    ASSERT_TRUE(file.SetDosTimeAndAttributes(kDos, platform::kAttrReadOnly));
+    ASSERT_TRUE(file.Close());
+    EXPECT_TRUE(platform::GetAttributes(first.c_str()).readOnly);
+    EXPECT_EQ(platform::GetFileDosTime(first.c_str()), kDos);
+
+    uint32_t attributes = 0;
+    int64_t written = 0;
+    ASSERT_TRUE(file.Open(first.c_str(), platform::File::Mode::ReadDenyWrite));
+    ASSERT_TRUE(file.GetDosAttributesAndWriteTime(&attributes, &written));
+    int64_t alone = 0;
+    uint32_t attributesAlone = 0;
+    ASSERT_TRUE(file.GetWriteTime(&alone));
+    ASSERT_TRUE(file.GetDosAttributes(&attributesAlone));
+    EXPECT_EQ(written, alone);
+    EXPECT_EQ(attributes, attributesAlone);
+    EXPECT_NE(attributes & platform::kAttrReadOnly, 0u);
+    ASSERT_TRUE(file.Close());
+
+    std::string second = dir / "second.dat";
+    ASSERT_TRUE(file.Open(second.c_str(), platform::File::Mode::CreateAlways));
+    ASSERT_TRUE(file.SetWriteTimeAndDosAttributes(written, attributes));
+    ASSERT_TRUE(file.Close());
+    EXPECT_TRUE(platform::GetAttributes(second.c_str()).readOnly);
+    EXPECT_EQ(platform::GetFileDosTime(second.c_str()), kDos);
+
+    // Back to writable, the time kept.
+    ASSERT_TRUE(platform::SetDosAttributes(second.c_str(), platform::kAttrNormal));
+    ASSERT_TRUE(file.Open(second.c_str(), platform::File::Mode::ReadDenyWrite));
+    ASSERT_TRUE(file.GetDosAttributesAndWriteTime(&attributes, &written));
+    EXPECT_EQ(attributes & platform::kAttrReadOnly, 0u);
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(platform::GetFileDosTime(second.c_str()), kDos);
+}
+
+// CreateAlways makes a new file whether or not the name is taken, and an
+// existing read-only file or folder stays as it is.
+TEST(FileSafetyTest, CreateAlwaysReplacesAFileAndKeepsReadOnlyFilesAndFolders) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        bool existing;
+        bool readOnly;
+        bool folder;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"new", false, false, false, true},
+        {"taken", true, false, false, true},
+        {"read-only", true, true, false, false},
+        {"folder", false, false, true, false},
+    };
+    for (const Case& c : cases) {
+        std::string path = dir / c.name;
+        if (c.existing) {
+            ASSERT_TRUE(WriteFileBytes(path, "old")) << c.name;
+        }
+        if (c.readOnly) {
+            ASSERT_TRUE(platform::SetDosAttributes(path.c_str(), platform::kAttrReadOnly));
+        }
+        if (c.folder) {
+            ASSERT_TRUE(platform::CreateDir(path.c_str())) << c.name;
+        }
+        platform::File file;
+        bool opened = file.Open(path.c_str(), platform::File::Mode::CreateAlways);
+        EXPECT_EQ(opened, c.opens) << c.name;
+        if (opened) {
+            ASSERT_TRUE(file.Write("new", 3)) << c.name;
+            ASSERT_TRUE(file.Close()) << c.name;
+            EXPECT_EQ(ReadFileBytes(path), "new") << c.name;
+        } else if (c.folder) {
+            EXPECT_TRUE(FolderExists(path)) << c.name;
+        } else {
+            EXPECT_EQ(ReadFileBytes(path), "old") << c.name;
+        }
+    }
+}
+
 }  // namespace
