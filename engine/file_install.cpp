@@ -97,13 +97,14 @@ bool RemoveFileForced(const std::string& path) {
     return platform::RemoveFile(path.c_str()) || !platform::GetAttributes(path.c_str()).exists;
 }
 
-bool InstallFile(const std::string& source, const std::string& target, const StagedCheck& check) {
+bool InstallFile(const std::string& source, const std::string& target, const StagedCheck& check,
+                 platform::CheckedFolders* folders) {
     std::string local = platform::ReplaceChar(target, '/', '\\');
     std::string staging = StagingPathFor(local);
     if (staging.empty() || staging == local) {
         return false;
     }
-    platform::CreateParentFolders(local);
+    platform::CreateParentFolders(local, folders);
     // One an interrupted run left behind (only this name, which is ours).
     if (!RemoveFileForced(staging)) {
         return false;

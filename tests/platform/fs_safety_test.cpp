@@ -173,6 +173,47 @@ TEST(PrivateFolderTest, AFolderOthersMayChangeIsNeverUsed) {
     }
 }
 
+TEST(LinkFreeBelowTest, CheckedLevelsAreLookedAtOnceAndTheFileItselfAlways) {
+    TempDir dir;
+    std::string outside = dir / "outside";
+    platform::CreateDir(outside.c_str());
+    ASSERT_TRUE(WriteFileBytes(outside + "\\keep.txt", "keep"));
+    std::string root = dir / "temp";
+    platform::CreateDir(root.c_str());
+    platform::CheckedFolders checked;
+
+    ASSERT_TRUE(platform::MakeLinkFreeBelow(root, root + "\\a\\b\\f.zip", &checked));
+    EXPECT_TRUE(FolderExists(root + "\\a\\b"));
+    EXPECT_TRUE(checked.Holds(root + "\\a"));
+    EXPECT_FALSE(checked.Holds(root + "\\b"));
+    EXPECT_TRUE(checked.Holds(root + "\\a\\b"));
+    EXPECT_EQ(checked.Size(), 2u);
+
+    // The file's own name is looked at every time: a link there is removed.
+    Link(outside + "\\keep.txt", root + "\\a\\b\\g.zip");
+    ASSERT_TRUE(platform::MakeLinkFreeBelow(root, root + "\\a\\b\\g.zip", &checked));
+    EXPECT_FALSE(platform::GetAttributes((root + "\\a\\b\\g.zip").c_str()).exists);
+    Link(outside + "\\keep.txt", root + "\\a\\b\\h");
+    EXPECT_FALSE(platform::IsLinkFreeBelow(root, root + "\\a\\b\\h", &checked));
+
+    // A level not yet checked is looked at, found a link, and made a folder.
+    Link(outside, root + "\\a\\c");
+    EXPECT_FALSE(platform::IsLinkFreeBelow(root, root + "\\a\\c\\x", &checked));
+    EXPECT_FALSE(checked.Holds(root + "\\a\\c"));
+    ASSERT_TRUE(platform::MakeLinkFreeBelow(root, root + "\\a\\c\\x", &checked));
+    EXPECT_TRUE(FolderExists(root + "\\a\\c"));
+    EXPECT_TRUE(checked.Holds(root + "\\a\\c"));
+    EXPECT_TRUE(platform::IsLinkFreeBelow(root, root + "\\a\\c\\x", &checked));
+
+    // A level the run holds as checked is not looked at again (the run's own
+    // folder, which no one else may change); without the record it is.
+    ASSERT_TRUE(platform::RemoveTree((root + "\\a\\b").c_str()));
+    Link(outside, root + "\\a\\b");
+    EXPECT_TRUE(platform::IsLinkFreeBelow(root, root + "\\a\\b\\new", &checked));
+    EXPECT_FALSE(platform::IsLinkFreeBelow(root, root + "\\a\\b\\new"));
+    EXPECT_EQ(ReadFileBytes(outside + "\\keep.txt"), "keep");
+}
+
 #endif
 
 #ifdef _WIN32
@@ -304,6 +345,39 @@ TEST(PrivateFolderTest, AFolderEveryoneMayWriteIsMovedAside) {
 }
 
 #endif
+
+// Both platforms: the folders above a file are made from the first one that
+// is there, and what a run already knows is there is not looked at.
+TEST(CreateParentFoldersTest, MakesOnlyTheMissingLevelsAndNotesThem) {
+    TempDir dir;
+    std::string base = dir / "inst";
+    platform::CreateDir(base.c_str());
+    ASSERT_TRUE(WriteFileBytes(base + "\\file", "a file, not a folder"));
+    platform::CheckedFolders present;
+
+    platform::CreateParentFolders(base + "\\a\\b\\c\\f.dll", &present);
+    EXPECT_TRUE(FolderExists(base + "\\a\\b\\c"));
+    for (const char* level : {"", "\\a", "\\a\\b", "\\a\\b\\c"}) {
+        EXPECT_TRUE(present.Holds(base + level)) << level;
+    }
+    EXPECT_EQ(present.Size(), 4u);
+
+    // A file where a folder should be: nothing is made below it, nor noted.
+    platform::CreateParentFolders(base + "\\file\\x\\f.dll", &present);
+    EXPECT_FALSE(platform::GetAttributes((base + "\\file\\x").c_str()).exists);
+    EXPECT_EQ(ReadFileBytes(base + "\\file"), "a file, not a folder");
+    EXPECT_EQ(present.Size(), 4u);
+
+    // Without a record the same folders come out of a path of many levels.
+    std::string deep = dir / "deep";
+    for (int i = 0; i < 8; ++i) {
+        deep += "\\l" + std::to_string(i);
+    }
+    platform::CreateParentFolders(deep + "\\f");
+    ASSERT_TRUE(WriteFileBytes(deep + "\\f", "x"));
+    platform::CreateParentFolders(deep + "\\f");
+    EXPECT_EQ(ReadFileBytes(deep + "\\f"), "x");
+}
 
 // Attributes and last-write time, read and set through the open file in one
 // call each, arrive as the separate calls give them.
