@@ -41,13 +41,22 @@ bool CopyInto(platform::File& source, platform::File& staged, CItemDigest& diges
     }
 }
 
+// The staging file, made new. One an interrupted run left behind (only this
+// name, which is ours) is looked for only once the name is found taken, so
+// that the usual new file costs one call.
+bool OpenStaging(const std::string& staging, platform::File& out) {
+    return out.Open(staging.c_str(), platform::File::Mode::CreateNew) ||
+           (RemoveFileForced(staging) &&
+            out.Open(staging.c_str(), platform::File::Mode::CreateNew));
+}
+
 // Writes `source` into `staging` (a new file), checked, with the source's
 // attributes and last-write time.
 bool Stage(const std::string& source, const std::string& staging, const StagedCheck& check) {
     platform::File in;
     platform::File out;
     if (!in.Open(source.c_str(), platform::File::Mode::ReadDenyWrite) ||
-        !out.Open(staging.c_str(), platform::File::Mode::CreateNew)) {
+        !OpenStaging(staging, out)) {
         return false;
     }
     CItemDigest digest;
@@ -105,28 +114,26 @@ bool InstallFile(const std::string& source, const std::string& target, const Sta
         return false;
     }
     platform::CreateParentFolders(local, folders);
-    // One an interrupted run left behind (only this name, which is ours).
-    if (!RemoveFileForced(staging)) {
-        return false;
-    }
     if (!Stage(source, staging, check)) {
         RemoveFileForced(staging);
         return false;
     }
+    if (platform::MoveReplace(staging.c_str(), local.c_str())) {
+        return true;
+    }
     // A read-only target (an earlier update may have made it so) must not
-    // block the rename.
+    // block the rename; it is looked at only once the rename was refused.
     platform::FileAttributes old = platform::GetAttributes(local.c_str());
-    if (old.exists && old.readOnly) {
-        platform::SetDosAttributes(local.c_str(), platform::kAttrNormal);
+    bool cleared = old.exists && old.readOnly &&
+                   platform::SetDosAttributes(local.c_str(), platform::kAttrNormal);
+    if (cleared && platform::MoveReplace(staging.c_str(), local.c_str())) {
+        return true;
     }
-    if (!platform::MoveReplace(staging.c_str(), local.c_str())) {
-        if (old.exists && old.readOnly) {
-            platform::SetDosAttributes(local.c_str(), platform::kAttrReadOnly);
-        }
-        RemoveFileForced(staging);
-        return false;
+    if (cleared) {
+        platform::SetDosAttributes(local.c_str(), platform::kAttrReadOnly);
     }
-    return true;
+    RemoveFileForced(staging);
+    return false;
 }
 
 bool DeleteDirectory(const std::string& path) {
