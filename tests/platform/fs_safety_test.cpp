@@ -3,6 +3,7 @@
 // Wine they are what a Linux symbolic link looks like to a Windows program.
 #include "platform/fs.h"
 
+#include "platform/codepage.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -182,11 +183,16 @@ TEST(LinkFreeBelowTest, CheckedLevelsAreLookedAtOnceAndTheFileItselfAlways) {
     platform::CreateDir(root.c_str());
     platform::CheckedFolders checked;
 
+    // The record holds the levels with "\\" for every separator.
+    auto level = [&root](const char* below) {
+        return platform::ReplaceChar(root + below, '/', '\\');
+    };
+
     ASSERT_TRUE(platform::MakeLinkFreeBelow(root, root + "\\a\\b\\f.zip", &checked));
     EXPECT_TRUE(FolderExists(root + "\\a\\b"));
-    EXPECT_TRUE(checked.Holds(root + "\\a"));
-    EXPECT_FALSE(checked.Holds(root + "\\b"));
-    EXPECT_TRUE(checked.Holds(root + "\\a\\b"));
+    EXPECT_TRUE(checked.Holds(level("\\a")));
+    EXPECT_FALSE(checked.Holds(level("\\b")));
+    EXPECT_TRUE(checked.Holds(level("\\a\\b")));
     EXPECT_EQ(checked.Size(), 2u);
 
     // The file's own name is looked at every time: a link there is removed.
@@ -199,10 +205,10 @@ TEST(LinkFreeBelowTest, CheckedLevelsAreLookedAtOnceAndTheFileItselfAlways) {
     // A level not yet checked is looked at, found a link, and made a folder.
     Link(outside, root + "\\a\\c");
     EXPECT_FALSE(platform::IsLinkFreeBelow(root, root + "\\a\\c\\x", &checked));
-    EXPECT_FALSE(checked.Holds(root + "\\a\\c"));
+    EXPECT_FALSE(checked.Holds(level("\\a\\c")));
     ASSERT_TRUE(platform::MakeLinkFreeBelow(root, root + "\\a\\c\\x", &checked));
     EXPECT_TRUE(FolderExists(root + "\\a\\c"));
-    EXPECT_TRUE(checked.Holds(root + "\\a\\c"));
+    EXPECT_TRUE(checked.Holds(level("\\a\\c")));
     EXPECT_TRUE(platform::IsLinkFreeBelow(root, root + "\\a\\c\\x", &checked));
 
     // A level the run holds as checked is not looked at again (the run's own
