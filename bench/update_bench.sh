@@ -23,6 +23,13 @@
 #   UPDATE_BENCH_ROUNDS (default 5); UPDATE_BENCH_FLAT=0 skips the 4x release.
 #   UPDATE_BENCH_WINE=0 skips the rows of lksupdate-cli.exe (the 64-bit Windows
 #   build in build/win64, run under Wine in build/wineprefix), timed when built.
+#   UPDATE_BENCH_WIZARD=0 skips the row of the wizard: lksupdate.exe (build/win64,
+#   with its lks-wizard-driver) under Wine on a private Xvfb display, updating
+#   an empty installation in the prefix's drive C from a second nginx on
+#   127.0.0.1:80 (the wizard asks port 80 only; the row is left out when that
+#   port is taken), the driver pressing Next. Timed from the start of the first
+#   request in that nginx's log to the closing text as the driver reads it
+#   (it looks every 20 ms); the driver's own start under Wine lies outside.
 #   UPDATE_BENCH_IDLE=1 times the baseline also under chrt --idle 0: the
 #   updater's worker runs under SCHED_IDLE, which loses to any other busy
 #   process, so on a machine that is not idle this is the even comparison.
@@ -40,6 +47,14 @@ cli_win=$root/build/win64/tools/lksupdate-cli.exe
 wineprefix=${LKS_WINEPREFIX:-$root/build/wineprefix}
 wine=${UPDATE_BENCH_WINE:-1}
 [ -f "$cli_win" ] || wine=0
+wizard_exe=$root/build/win64/app/lksupdate.exe
+wizard_driver=$root/build/win64/tests/ui/lks-wizard-driver.exe
+wizard=${UPDATE_BENCH_WIZARD:-1}
+[ "$wine" != 0 ] && [ -f "$wizard_exe" ] && [ -f "$wizard_driver" ] || wizard=0
+if [ "$wizard" != 0 ] && ! python3 -c 'import socket; socket.socket().bind(("127.0.0.1", 80))' 2>/dev/null; then
+    echo "update_bench: 127.0.0.1:80 is taken, the wizard's row is left out" >&2
+    wizard=0
+fi
 
 for tool in curl python3 nginx; do
     command -v $tool >/dev/null || { echo "update_bench: $tool is missing (scripts/bootstrap)" >&2; exit 2; }
@@ -74,7 +89,19 @@ make_release 1
 work=$(mktemp -d "${TMPDIR:-/tmp}/update_bench.XXXXXX")
 port=$(free_port)
 wine_started=""
-trap 'nginx_stop "$work/nginx"; [ -z "$wine_started" ] || WINEPREFIX="$wineprefix" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+xvfb_pid=""
+wizard_installs=()
+cleanup() {
+    nginx_stop "$work/nginx"
+    if [ "$wizard" != 0 ]; then
+        nginx_stop "$work/nginx80"
+        "$root/scripts/wine-run" reg delete 'HKLM\Software\Larkspan Office' /f </dev/null >/dev/null 2>&1 || true
+    fi
+    [ -z "$wine_started" ] || WINEPREFIX="$wineprefix" wineserver -k 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work" "${wizard_installs[@]}"
+}
+trap cleanup EXIT
 trap 'exit 130' INT TERM
 nginx_start "$work/nginx" "$data/server" "$port" "include $data/nginx-rules.conf;"
 
@@ -133,6 +160,44 @@ run_wine() {
         --version "V$scale" --host 127.0.0.1 --port "$port" --temp "Z:${dir//\//\\}\\temp" --timings \
         > "$dir/updater.out" 2> "$work/wine-timings-$round"
     same_tree "$scale" "$dir/install" || { echo "update_bench: lksupdate-cli.exe installed other files" >&2; exit 1; }
+}
+
+# The wizard under Wine + Xvfb (see UPDATE_BENCH_WIZARD above): "wizard-ROUND ns 0 0" in $work/times.
+wizard_text_completed='完成更新,单击下一步退出更新系统.'
+drive() { "$root/scripts/wine-run" "$wizard_driver" "$@" </dev/null; }
+run_wizard() {
+    local scale=$1 round=$2 name=lksbench-$$-$2 drive_c install log start end pid
+    drive_c=$(readlink -f "$wineprefix/dosdevices/c:")
+    install=$drive_c/$name
+    wizard_installs+=("$install")
+    mkdir -p "$install" "$work/wizard"
+    printf 'UPDATEHOST=127.0.0.1\r\n' > "$install/standalone.ini"
+    rm -rf "$drive_c/temp/lksupdate"
+    "$root/scripts/wine-run" reg add 'HKLM\Software\Larkspan Office' /v Path /t REG_SZ /d "C:\\$name" /f </dev/null >/dev/null 2>&1
+    "$root/scripts/wine-run" reg add 'HKLM\Software\Larkspan Office' /v Version /t REG_SZ /d "V$scale" /f </dev/null >/dev/null 2>&1
+    # Run as the relaunched copy, which shows the wizard itself.
+    cp "$wizard_exe" "$work/wizard/lksupdate_tmp.exe"
+    log=$work/nginx80/logs/timed.log
+    : > "$log"
+    sync
+    "$root/scripts/wine-run" "$work/wizard/lksupdate_tmp.exe" </dev/null >"$work/wizard/wizard-$round.log" 2>&1 &
+    pid=$!
+    drive wait-buttons next,cancel 60000 >/dev/null || { echo "update_bench: the wizard did not show its first page" >&2; exit 1; }
+    drive press next >/dev/null
+    drive wait-text 1003 "$wizard_text_completed" 1200000 >/dev/null ||
+        { echo "update_bench: the wizard did not complete the update: $(drive page-text 1003)" >&2; exit 1; }
+    end=$(date +%s%N)
+    drive press next >/dev/null
+    drive wait-buttons finish,cancel 60000 >/dev/null
+    drive press finish >/dev/null
+    drive wait-gone "" 60000 >/dev/null || drive kill >/dev/null || true
+    wait "$pid" || true
+    # Each line: the time the request was logged (its end) and its own time, in seconds.
+    start=$(awk 'NR == 1 { printf "%.0f", ($1 - $2) * 1e9 }' "$log")
+    [ -n "$start" ] || { echo "update_bench: nginx logged no request of the wizard" >&2; exit 1; }
+    echo "wizard-$round $((end - start)) 0 0" >> "$work/times"
+    diff -r -q -x codelist.txt -x standalone.ini "$data/release-$scale" "$install" >/dev/null ||
+        { echo "update_bench: the wizard installed other files" >&2; exit 1; }
 }
 
 # $3, when given, names the tools (curl-, python-, cp-) and runs them under chrt --idle 0.
@@ -197,11 +262,20 @@ report() {
                 row("lksupdate-cli.exe (Wine, wall of wine-run)", t["wine", wb], c["wine", wb], peak["wine"])
                 printf "baseline time / Wine updater time: %.2f; Wine / native updater time: %.2f\n",
                        base("", bb) / t["wine", wb], t["wine", wb] / t["updater", ub]
+                printf "Wine updater time / baseline time: %.2f (goal <= 1.50)\n", t["wine", wb] / base("", bb)
                 printf "Wine updater stages (--timings):\n"
                 wt = dir "/wine-timings-" wb
                 while ((getline line < wt) > 0) {
                     if (split(line, f, " ") == 2) printf "  %-14s %9.3f\n", f[1], f[2]
                 }
+            }
+            for (r = 1; r <= rounds; r++) {
+                if (("wizard", r) in t && (!zb || t["wizard", r] < t["wizard", zb])) zb = r
+            }
+            if (zb) {
+                printf "%-42s %8.3f %8s %12s\n", "lksupdate.exe wizard (Wine+Xvfb, nginx->text)", t["wizard", zb], "-", "-"
+                printf "Wizard time / baseline time: %.2f; wizard / Wine console updater time: %.2f\n",
+                       t["wizard", zb] / base("", bb), wb ? t["wizard", zb] / t["wine", wb] : 0
             }
             if (idle) {
                 printf "baseline under chrt --idle 0 (the updater worker runs SCHED_IDLE): %.3f s, / updater time: %.2f\n",
@@ -230,6 +304,15 @@ report() {
 }
 
 round=1
+if [ "$wizard" != 0 ]; then
+    # The display first: Wine's desktop process binds to the one it starts with.
+    . "$root/scripts/lib/xvfb.sh"
+    xvfb_start "$work/xvfb.log"
+    xvfb_pid=$XVFB_PID
+    nginx_start "$work/nginx80" "$data/server" 80 \
+        "include $data/nginx-rules.conf; access_log $work/nginx80/logs/timed.log timed;" \
+        'log_format timed "$msec $request_time $request";'
+fi
 if [ "$wine" != 0 ]; then
     WINEPREFIX="$wineprefix" wineserver -p </dev/null >/dev/null 2>&1 && wine_started=1
     "$root/scripts/wine-run" wineboot </dev/null >/dev/null 2>&1 || true
@@ -237,6 +320,7 @@ fi
 while [ "$round" -le "$rounds" ]; do
     run_updater 1 "$round"
     [ "$wine" = 0 ] || run_wine 1 "$round"
+    [ "$wizard" = 0 ] || run_wizard 1 "$round"
     run_baseline 1 "$round"
     [ "$idle" = 0 ] || run_baseline 1 "$round" idle
     round=$((round + 1))

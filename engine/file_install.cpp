@@ -41,21 +41,29 @@ bool CopyInto(platform::File& source, platform::File& staged, CItemDigest& diges
     }
 }
 
+// The staging file, made new. One an interrupted run left behind (only this
+// name, which is ours) is looked for only once the name is found taken, so
+// that the usual new file costs one call.
+bool OpenStaging(const std::string& staging, platform::File& out) {
+    return out.Open(staging.c_str(), platform::File::Mode::CreateNew) ||
+           (RemoveFileForced(staging) &&
+            out.Open(staging.c_str(), platform::File::Mode::CreateNew));
+}
+
 // Writes `source` into `staging` (a new file), checked, with the source's
 // attributes and last-write time.
 bool Stage(const std::string& source, const std::string& staging, const StagedCheck& check) {
     platform::File in;
     platform::File out;
     if (!in.Open(source.c_str(), platform::File::Mode::ReadDenyWrite) ||
-        !out.Open(staging.c_str(), platform::File::Mode::CreateNew)) {
+        !OpenStaging(staging, out)) {
         return false;
     }
     CItemDigest digest;
     uint32_t attributes = 0;
     int64_t written = 0;
-    bool ok = CopyInto(in, out, digest) && in.GetDosAttributes(&attributes) &&
-              in.GetWriteTime(&written) && out.SetWriteTime(written) &&
-              out.SetDosAttributes(attributes);
+    bool ok = CopyInto(in, out, digest) && in.GetDosAttributesAndWriteTime(&attributes, &written) &&
+              out.SetWriteTimeAndDosAttributes(written, attributes);
     ok = out.Close() && ok;
     return ok && (!check || check(staging, digest));
 }
@@ -98,35 +106,34 @@ bool RemoveFileForced(const std::string& path) {
     return platform::RemoveFile(path.c_str()) || !platform::GetAttributes(path.c_str()).exists;
 }
 
-bool InstallFile(const std::string& source, const std::string& target, const StagedCheck& check) {
+bool InstallFile(const std::string& source, const std::string& target, const StagedCheck& check,
+                 platform::CheckedFolders* folders) {
     std::string local = platform::ReplaceChar(target, '/', '\\');
     std::string staging = StagingPathFor(local);
     if (staging.empty() || staging == local) {
         return false;
     }
-    platform::CreateParentFolders(local);
-    // One an interrupted run left behind (only this name, which is ours).
-    if (!RemoveFileForced(staging)) {
-        return false;
-    }
+    platform::CreateParentFolders(local, folders);
     if (!Stage(source, staging, check)) {
         RemoveFileForced(staging);
         return false;
     }
+    if (platform::MoveReplace(staging.c_str(), local.c_str())) {
+        return true;
+    }
     // A read-only target (an earlier update may have made it so) must not
-    // block the rename.
+    // block the rename; it is looked at only once the rename was refused.
     platform::FileAttributes old = platform::GetAttributes(local.c_str());
-    if (old.exists && old.readOnly) {
-        platform::SetDosAttributes(local.c_str(), platform::kAttrNormal);
+    bool cleared = old.exists && old.readOnly &&
+                   platform::SetDosAttributes(local.c_str(), platform::kAttrNormal);
+    if (cleared && platform::MoveReplace(staging.c_str(), local.c_str())) {
+        return true;
     }
-    if (!platform::MoveReplace(staging.c_str(), local.c_str())) {
-        if (old.exists && old.readOnly) {
-            platform::SetDosAttributes(local.c_str(), platform::kAttrReadOnly);
-        }
-        RemoveFileForced(staging);
-        return false;
+    if (cleared) {
+        platform::SetDosAttributes(local.c_str(), platform::kAttrReadOnly);
     }
-    return true;
+    RemoveFileForced(staging);
+    return false;
 }
 
 bool DeleteDirectory(const std::string& path) {

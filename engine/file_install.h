@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/item_digest.h"
+#include "platform/checked_folders.h"
 
 #include <functional>
 #include <string>
@@ -17,11 +18,13 @@ using StagedCheck = std::function<bool(const std::string& staged, CItemDigest& c
 // replaced all the same, and the new file keeps the source's read-only
 // attribute and last-write time. The source is never read through a link.
 // With a check, the staged file must pass it before the rename. The folders
-// above the target are created first ("/" separates them as "\" does).
+// above the target are created first ("/" separates them as "\" does), and
+// with `folders` those it holds are taken as there (CreateParentFolders).
 // False, with the target untouched and no staging file left, when any step
 // fails.
 bool InstallFile(const std::string& source, const std::string& target,
-                 const StagedCheck& check = StagedCheck());
+                 const StagedCheck& check = StagedCheck(),
+                 platform::CheckedFolders* folders = nullptr);
 
 // The staging file of `target`: a short name of this program's own pattern
 // in the same folder, derived from the target's name, never longer than the

@@ -188,6 +188,18 @@ std::string InstallPathOf(const CUpdateRun& run, const UpdateItem& item) {
     return platform::ReplaceChar(run.m_strInstallPath + item.path, '/', '\\');
 }
 
+// The folders this run has made or checked, so that each is looked at once
+// and not again for every file below it. Safe for the temporary folder
+// because MakePrivateFolder made it the run's own at the start: no other
+// user may change anything in it while the run lasts, so a level found a
+// real folder stays one. For the installation the run only skips making
+// folders it saw there; each file is still opened by a call that refuses a
+// link in its place, and a folder gone meanwhile makes that file fail.
+struct RunFolders {
+    platform::CheckedFolders temp;
+    platform::CheckedFolders install;
+};
+
 // Shows the text that ends the run. Download notifications still on their
 // way are dropped from here on, so that this text is the last one.
 void ShowClosingText(CUpdateRun& run, const char* text) {
@@ -197,7 +209,7 @@ void ShowClosingText(CUpdateRun& run, const char* text) {
 
 // Downloads every planned item and, in client mode, unpacks and checks it;
 // in server mode checks the archive. True when every item arrived whole.
-bool DownloadItems(CUpdateRun& run) {
+bool DownloadItems(CUpdateRun& run, RunFolders& folders) {
     IUpdateDisplay& display = run.Display();
     int count = static_cast<int>(run.m_arrDownload.size());
     display.SetBarRange16(ProgressBar::Total, count);
@@ -226,7 +238,7 @@ bool DownloadItems(CUpdateRun& run) {
         display.SetRowStatus(row, kTextConnecting);
         // Links found on the way are removed, never followed.
         DownloaderOf(run).SetBodyLimit(ArchiveLimitOf(run, item));
-        if (!platform::MakeLinkFreeBelow(run.m_strTempDir, localPath) ||
+        if (!platform::MakeLinkFreeBelow(run.m_strTempDir, localPath, &folders.temp) ||
             !DownloaderOf(run).DownloadFile(localPath.c_str(), serverPath.c_str())) {
             display.SetRowStatus(row, kTextFailed);
             error = true;
@@ -239,9 +251,9 @@ bool DownloadItems(CUpdateRun& run) {
             // A file left by an earlier run (perhaps read-only) must not block or
             // survive the new one.
             RemoveFileForced(unpacked);
-            if (platform::IsLinkFreeBelow(run.m_strTempDir, localPath) &&
+            if (platform::IsLinkFreeBelow(run.m_strTempDir, localPath, &folders.temp) &&
                 UnpackItem(run, item, localPath, folder) &&
-                platform::IsLinkFreeBelow(run.m_strTempDir, unpacked)) {
+                platform::IsLinkFreeBelow(run.m_strTempDir, unpacked, &folders.temp)) {
                 platform::RemoveFile(localPath.c_str());
                 display.SetRowStatus(row, kTextDone);
                 run.m_arrInstallable[codeIndex] = true;
@@ -265,7 +277,7 @@ bool DownloadItems(CUpdateRun& run) {
 
 // Installs every file this run planned to install, checked where it lands,
 // then the new list, last. True only when every one of them is in place.
-bool InstallItems(CUpdateRun& run) {
+bool InstallItems(CUpdateRun& run, RunFolders& folders) {
     IUpdateDisplay& display = run.Display();
     bool server = run.m_nUpdateMode == UPDATE_MODE_SERVER;
     std::string suffix = server ? ".zip" : "";
@@ -284,8 +296,10 @@ bool InstallItems(CUpdateRun& run) {
             StagedCheck check = [&item, server](const std::string& staged, CItemDigest& copied) {
                 return server ? ArchiveMatchesItem(staged, item) : DigestMatchesItem(copied, item);
             };
-            ok = IsEntryUsable(run, item) && platform::IsLinkFreeBelow(run.m_strTempDir, source) &&
-                 InstallFile(source, InstallPathOf(run, item) + suffix, check) && ok;
+            ok = IsEntryUsable(run, item) &&
+                 platform::IsLinkFreeBelow(run.m_strTempDir, source, &folders.temp) &&
+                 InstallFile(source, InstallPathOf(run, item) + suffix, check, &folders.install) &&
+                 ok;
         }
         display.SetBarPos(ProgressBar::Current, k);
     }
@@ -398,7 +412,8 @@ UpdateOutcome RunUpdate(CUpdateRun& run, const AskOkCancel& ask) {
         display.SetWizardButtons(PSWIZB_NEXT_BUTTON);
         return UpdateOutcome::NothingToUpdate;
     }
-    bool downloaded = DownloadItems(run);
+    RunFolders folders;
+    bool downloaded = DownloadItems(run, folders);
     run.m_bDownloadsEnded = true;
     if (!downloaded) {
         ShowClosingText(run, kTextErrors);
@@ -410,7 +425,7 @@ UpdateOutcome RunUpdate(CUpdateRun& run, const AskOkCancel& ask) {
         display.SetWizardButtons(PSWIZB_NEXT_BUTTON);
         return UpdateOutcome::Cancelled;
     }
-    if (!InstallItems(run)) {
+    if (!InstallItems(run, folders)) {
         // The temporary folder stays: the next run installs from it.
         ShowClosingText(run, kTextErrors);
         return UpdateOutcome::InstallFailed;

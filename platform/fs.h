@@ -3,6 +3,8 @@
 // character of its own into "/" and leaves every other byte as it is.
 #pragma once
 
+#include "platform/checked_folders.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -120,6 +122,13 @@ public:
     // The last-write time in the system's own unit, to give to another file.
     bool GetWriteTime(int64_t* time) const;
     bool SetWriteTime(int64_t time);
+    // The same in one call each, where the system has one: copying a file's
+    // attributes and time costs a call per file, not one per value.
+    bool GetDosAttributesAndWriteTime(uint32_t* attributes, int64_t* time) const;
+    bool SetWriteTimeAndDosAttributes(int64_t time, uint32_t attributes);
+    // As SetTimeFromDos and then SetDosAttributes (a read-only file still
+    // takes the time).
+    bool SetDosTimeAndAttributes(uint32_t dosDateTime, uint32_t attributes);
     bool Close();
 
 private:
@@ -135,18 +144,27 @@ namespace platform {
 // its last "\" while it is longer than 3 characters ("c:\" and shorter stay
 // whole), each cut text being a folder. Failures (a folder that exists, a
 // drive) are ignored; whether the file can then be made tells the caller.
-void CreateParentFolders(const std::string& path);
+// The folders are looked at from the file's own upwards, and only those
+// below the first one that exists are made. With `present`, a folder it
+// holds is taken as there without a look, and each real folder found or
+// made is added to it.
+void CreateParentFolders(const std::string& path, CheckedFolders* present = nullptr);
 
 // True when nothing on the way from `root` down to `path` (below `root`,
 // "\" separators) is a link or a file: every level that exists is a real
 // folder, and `path` itself, if it exists, is no link. The working folder's
 // own content is checked so before anything is written or read through it.
-bool IsLinkFreeBelow(const std::string& root, const std::string& path);
+// With `checked`, a level it holds is not looked at again, and each level
+// found a real folder is added: only for a root no one else may change.
+bool IsLinkFreeBelow(const std::string& root, const std::string& path,
+                     CheckedFolders* checked = nullptr);
 
 // Makes the way from `root` down to the folder of the file `path` real
 // folders: a link or file standing for a level is removed (a link as a
 // link, never followed) and a folder made in its place; a link at `path`
-// itself is removed. False when that cannot be done.
-bool MakeLinkFreeBelow(const std::string& root, const std::string& path);
+// itself is removed. False when that cannot be done. `checked` as for
+// IsLinkFreeBelow; `path` itself is always looked at.
+bool MakeLinkFreeBelow(const std::string& root, const std::string& path,
+                       CheckedFolders* checked = nullptr);
 
 }  // namespace platform

@@ -12,17 +12,33 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-void CreateParentFolders(const std::string& path) {
+void CreateParentFolders(const std::string& path, CheckedFolders* present) {
     std::string text = path;
-    std::vector<std::string> folders;
+    std::vector<std::string> folders;  // the file's own folder first
     while (text.size() > 3) {
         size_t cut = FindLastChar(text, '\\');
         text.resize(cut == std::string::npos ? 0 : cut);
         folders.push_back(text);
     }
-    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
-        if (!it->empty()) {
-            CreateDir(it->c_str());
+    // Making a folder that is there fails and changes nothing, so the
+    // levels from the first one that exists upwards are left alone.
+    size_t missing = 0;
+    for (; missing < folders.size(); ++missing) {
+        const std::string& folder = folders[missing];
+        if (folder.empty() || (present && present->Holds(folder))) {
+            break;
+        }
+        FileAttributes attrs = GetAttributes(folder.c_str());
+        if (attrs.exists) {
+            if (present && attrs.directory) {
+                present->Add(folder);
+            }
+            break;
+        }
+    }
+    for (size_t i = missing; i-- > 0;) {
+        if (CreateDir(folders[i].c_str()) && present) {
+            present->Add(folders[i]);
         }
     }
 }
@@ -70,19 +86,27 @@ bool SplitBelow(const std::string& rootGiven, const std::string& pathGiven, std:
 
 }  // namespace
 
-bool IsLinkFreeBelow(const std::string& rootGiven, const std::string& pathGiven) {
+bool IsLinkFreeBelow(const std::string& rootGiven, const std::string& pathGiven,
+                     CheckedFolders* checked) {
     std::string root, path;
     if (!SplitBelow(rootGiven, pathGiven, &root, &path)) {
         return false;
     }
     for (size_t i = root.size() + 1; i < path.size(); i += CharLength(path, i)) {
         if (path[i] == '\\') {
-            FileAttributes level = GetAttributes(path.substr(0, i).c_str());
-            if (!level.exists) {
+            std::string level = path.substr(0, i);
+            if (checked && checked->Holds(level)) {
+                continue;
+            }
+            FileAttributes attrs = GetAttributes(level.c_str());
+            if (!attrs.exists) {
                 return true;  // nothing below a missing level can be a link yet
             }
-            if (!level.directory) {
+            if (!attrs.directory) {
                 return false;
+            }
+            if (checked) {
+                checked->Add(level);
             }
         }
     }
@@ -103,7 +127,8 @@ bool ClearNonFolder(const std::string& path, bool keepFile) {
 
 }  // namespace
 
-bool MakeLinkFreeBelow(const std::string& rootGiven, const std::string& pathGiven) {
+bool MakeLinkFreeBelow(const std::string& rootGiven, const std::string& pathGiven,
+                       CheckedFolders* checked) {
     std::string root, path;
     if (!SplitBelow(rootGiven, pathGiven, &root, &path)) {
         return false;
@@ -111,12 +136,18 @@ bool MakeLinkFreeBelow(const std::string& rootGiven, const std::string& pathGive
     for (size_t i = root.size() + 1; i < path.size(); i += CharLength(path, i)) {
         if (path[i] == '\\') {
             std::string level = path.substr(0, i);
+            if (checked && checked->Holds(level)) {
+                continue;
+            }
             if (!ClearNonFolder(level, false)) {
                 return false;
             }
             CreateDir(level.c_str());
             if (!GetAttributes(level.c_str()).directory) {
                 return false;
+            }
+            if (checked) {
+                checked->Add(level);
             }
         }
     }

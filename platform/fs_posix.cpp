@@ -396,6 +396,24 @@ bool File::SetWriteTime(int64_t time) {
     return futimens(static_cast<int>(m_handle), times) == 0;
 }
 
+bool File::GetDosAttributesAndWriteTime(uint32_t* attributes, int64_t* time) const {
+    struct stat st {};
+    if (m_handle == kInvalid || fstat(static_cast<int>(m_handle), &st) != 0) {
+        return false;
+    }
+    *attributes = IsReadOnlyMode(st.st_mode) ? kAttrReadOnly : 0;
+    *time = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
+bool File::SetWriteTimeAndDosAttributes(int64_t time, uint32_t attributes) {
+    return SetWriteTime(time) && SetDosAttributes(attributes);
+}
+
+bool File::SetDosTimeAndAttributes(uint32_t dosDateTime, uint32_t attributes) {
+    return SetTimeFromDos(dosDateTime) && SetDosAttributes(attributes);
+}
+
 long File::Read(void* buffer, size_t size) {
     for (;;) {
         ssize_t n = read(static_cast<int>(m_handle), buffer, size);

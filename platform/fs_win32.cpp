@@ -102,37 +102,92 @@ uint32_t GetFileDosTime(const char* path) {
 
 unsigned long LastFileError() { return GetLastError(); }
 
+namespace {
+
+HANDLE AsHandle(intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+
+// Attributes and times through an open handle. Not GetFileInformationByHandle:
+// that one also asks for the volume's serial number, which under Wine is a
+// round trip to its mount manager process on every call.
+bool QueryBasicInfo(HANDLE handle, FILE_BASIC_INFO* info) {
+    return GetFileInformationByHandleEx(handle, FileBasicInfo, info, sizeof *info) != FALSE;
+}
+
+// Zero times and attributes in FILE_BASIC_INFO leave those as they are.
+bool SetBasicInfo(intptr_t handle, FILE_BASIC_INFO info) {
+    return handle != -1 &&
+           SetFileInformationByHandle(AsHandle(handle), FileBasicInfo, &info, sizeof info);
+}
+
+HANDLE CreateNewForWriting(const char* path) {
+    return CreateFileA(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0,
+                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                       nullptr);
+}
+
+// DeleteFileA removes a link itself and refuses a read-only file, as
+// CREATE_ALWAYS would; the new file made after it is then never one with
+// another name.
+bool RemoveForReplacing(const char* path) {
+    DWORD now = GetFileAttributesA(path);
+    if (now == INVALID_FILE_ATTRIBUTES) {
+        return true;  // gone since the name was found taken
+    }
+    return (now & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (now & FILE_ATTRIBUTE_DIRECTORY) != 0
+               ? RemoveDirectoryA(path) != FALSE
+               : DeleteFileA(path) != FALSE;
+}
+
+bool NameTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+
+LARGE_INTEGER AsLarge(int64_t value) {
+    LARGE_INTEGER large;
+    large.QuadPart = value;
+    return large;
+}
+
+bool DosToUtc(uint32_t dosDateTime, int64_t* time) {
+    FILETIME local, utc;
+    if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16),
+                               static_cast<WORD>(dosDateTime & 0xFFFF), &local) ||
+        !LocalFileTimeToFileTime(&local, &utc)) {
+        return false;
+    }
+    *time =
+        static_cast<int64_t>((static_cast<uint64_t>(utc.dwHighDateTime) << 32) | utc.dwLowDateTime);
+    return true;
+}
+
+}  // namespace
+
 bool File::Open(const char* path, Mode mode) {
     Close();
-    if (mode == Mode::CreateAlways) {
-        // DeleteFileA removes a link itself and refuses a read-only file, as
-        // CREATE_ALWAYS would; a new file is then never one with another name.
-        DWORD now = GetFileAttributesA(path);
-        if (now != INVALID_FILE_ATTRIBUTES) {
-            if ((now & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (now & FILE_ATTRIBUTE_DIRECTORY) != 0
-                    ? !RemoveDirectoryA(path)
-                    : !DeleteFileA(path)) {
+    HANDLE opened;
+    if (mode == Mode::ReadDenyWrite) {
+        opened = CreateFileA(
+            path, GENERIC_READ | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
+            nullptr);
+    } else {
+        opened = CreateNewForWriting(path);
+        // What lies there goes only once the name is found taken: a new
+        // name, the usual case, costs the one call.
+        if (opened == INVALID_HANDLE_VALUE && mode == Mode::CreateAlways &&
+            NameTaken(GetLastError())) {
+            if (!RemoveForReplacing(path)) {
                 return false;
             }
+            opened = CreateNewForWriting(path);
         }
     }
-    UniqueFileHandle file(
-        mode == Mode::ReadDenyWrite
-            ? CreateFileA(
-                  path, GENERIC_READ | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                  OPEN_EXISTING,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
-                  nullptr)
-            : CreateFileA(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0,
-                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                          nullptr));
+    UniqueFileHandle file(opened);
     if (!file) {
         return false;
     }
     // A link opened as itself, or a folder, is no file to read or write.
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file.get(), &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    FILE_BASIC_INFO info;
+    if (!QueryBasicInfo(file.get(), &info) ||
+        (info.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
@@ -140,54 +195,66 @@ bool File::Open(const char* path, Mode mode) {
     return true;
 }
 
-namespace {
-
-HANDLE AsHandle(intptr_t value) { return reinterpret_cast<HANDLE>(value); }
-
-}  // namespace
-
 bool File::GetDosAttributes(uint32_t* attributes) const {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (m_handle == kInvalid || !GetFileInformationByHandle(AsHandle(m_handle), &info)) {
-        return false;
-    }
-    *attributes = info.dwFileAttributes;
-    return true;
+    int64_t time = 0;
+    return GetDosAttributesAndWriteTime(attributes, &time);
 }
 
 bool File::SetDosAttributes(uint32_t attributes) {
-    FILE_BASIC_INFO info = {};  // zero times: left as they are
+    FILE_BASIC_INFO info = {};
     info.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
-    return m_handle != kInvalid &&
-           SetFileInformationByHandle(AsHandle(m_handle), FileBasicInfo, &info, sizeof info);
+    return SetBasicInfo(m_handle, info);
 }
 
 bool File::SetTimeFromDos(uint32_t dosDateTime) {
-    FILETIME local, utc;
-    if (m_handle == kInvalid ||
-        !DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16),
-                               static_cast<WORD>(dosDateTime & 0xFFFF), &local) ||
-        !LocalFileTimeToFileTime(&local, &utc)) {
+    FILE_BASIC_INFO info = {};
+    int64_t utc = 0;
+    if (!DosToUtc(dosDateTime, &utc)) {
         return false;
     }
-    return SetFileTime(AsHandle(m_handle), &utc, nullptr, &utc) != FALSE;
+    info.CreationTime = info.LastWriteTime = AsLarge(utc);
+    return SetBasicInfo(m_handle, info);
 }
 
 bool File::GetWriteTime(int64_t* time) const {
-    FILETIME written;
-    if (m_handle == kInvalid || !GetFileTime(AsHandle(m_handle), nullptr, nullptr, &written)) {
-        return false;
-    }
-    *time = static_cast<int64_t>((static_cast<uint64_t>(written.dwHighDateTime) << 32) |
-                                 written.dwLowDateTime);
-    return true;
+    uint32_t attributes = 0;
+    return GetDosAttributesAndWriteTime(&attributes, time);
 }
 
 bool File::SetWriteTime(int64_t time) {
-    FILETIME written;
-    written.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(time) & 0xFFFFFFFF);
-    written.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(time) >> 32);
-    return m_handle != kInvalid && SetFileTime(AsHandle(m_handle), nullptr, nullptr, &written);
+    FILE_BASIC_INFO info = {};
+    info.LastWriteTime = AsLarge(time);
+    return SetBasicInfo(m_handle, info);
+}
+
+bool File::GetDosAttributesAndWriteTime(uint32_t* attributes, int64_t* time) const {
+    FILE_BASIC_INFO info;
+    if (m_handle == kInvalid || !QueryBasicInfo(AsHandle(m_handle), &info)) {
+        return false;
+    }
+    *attributes = info.FileAttributes;
+    *time = info.LastWriteTime.QuadPart;
+    return true;
+}
+
+bool File::SetWriteTimeAndDosAttributes(int64_t time, uint32_t attributes) {
+    FILE_BASIC_INFO info = {};
+    info.LastWriteTime = AsLarge(time);
+    info.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return SetBasicInfo(m_handle, info);
+}
+
+bool File::SetDosTimeAndAttributes(uint32_t dosDateTime, uint32_t attributes) {
+    FILE_BASIC_INFO info = {};
+    int64_t utc = 0;
+    if (!DosToUtc(dosDateTime, &utc)) {
+        return false;
+    }
+    // One call: the time is set before the attributes, so a file made
+    // read-only here still takes it.
+    info.CreationTime = info.LastWriteTime = AsLarge(utc);
+    info.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return SetBasicInfo(m_handle, info);
 }
 
 long File::Read(void* buffer, size_t size) {
@@ -277,16 +344,16 @@ bool RemoveEntry(const std::string& path, DWORD attributes, int depth) {
         path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!folder || !GetFileInformationByHandle(folder.get(), &info)) {
+    FILE_BASIC_INFO info;
+    if (!folder || !QueryBasicInfo(folder.get(), &info)) {
         return false;
     }
-    if (IsLink(info.dwFileAttributes) || !IsFolder(info.dwFileAttributes)) {
+    if (IsLink(info.FileAttributes) || !IsFolder(info.FileAttributes)) {
         folder.reset();  // swapped since the look: removed as what it is now
-        return RemoveLink(path, info.dwFileAttributes);
+        return RemoveLink(path, info.FileAttributes);
     }
     bool ok = RemoveFolderContents(path, depth + 1);
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    if ((info.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
         FILE_BASIC_INFO basic = {};
         basic.FileAttributes = FILE_ATTRIBUTE_DIRECTORY;
         SetFileInformationByHandle(folder.get(), FileBasicInfo, &basic, sizeof basic);

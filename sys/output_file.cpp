@@ -44,9 +44,7 @@ bool COutputFile::Flush() {
 }
 
 bool COutputFile::Finish(uint32_t dosDateTime, uint32_t attributes) {
-    // The time first: on Windows a read-only file takes no new time.
-    return m_file.IsOpen() && Flush() && m_file.SetTimeFromDos(dosDateTime) &&
-           m_file.SetDosAttributes(attributes);
+    return m_file.IsOpen() && Flush() && m_file.SetDosTimeAndAttributes(dosDateTime, attributes);
 }
 
 bool COutputFile::Close() {

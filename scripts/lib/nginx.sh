@@ -1,11 +1,11 @@
 # nginx on loopback with a configuration and prefix of our own; never the
 # system service. Source this file, then:
-#   nginx_start PREFIX ROOT PORT [EXTRA-SERVER-CONF]   (sets NGINX_PID)
+#   nginx_start PREFIX ROOT PORT [EXTRA-SERVER-CONF [EXTRA-HTTP-CONF]]   (sets NGINX_PID)
 #   nginx_stop PREFIX
 # Files are served byte for byte: gzip stays off.
 
 nginx_start() {
-  local prefix=$1 root=$2 port=$3 extra=${4:-}
+  local prefix=$1 root=$2 port=$3 extra=${4:-} extra_http=${5:-}
   mkdir -p "$prefix/logs" "$prefix/tmp"
   local user_line=""
   [ "$(id -u)" = 0 ] && user_line="user root;"
@@ -26,6 +26,7 @@ http {
   default_type application/octet-stream;
   sendfile on;
   gzip off;
+  $extra_http
   server {
     listen 127.0.0.1:$port;
     root $root;

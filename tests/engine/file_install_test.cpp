@@ -25,6 +25,28 @@ TEST(FileInstallTest, ReplacesTheTargetWholeAndCreatesFolders) {
     EXPECT_EQ(testsupport::ReadFileBytes(target), "newer");
 }
 
+TEST(FileInstallTest, NotedFoldersAreNotMadeAgainAndOneGoneMeanwhileFailsTheFile) {
+    testsupport::TempDir dir;
+    ASSERT_TRUE(testsupport::WriteFileBytes(dir / "new.dll", "new content"));
+    platform::CheckedFolders folders;
+    ASSERT_TRUE(InstallFile(dir / "new.dll", dir / "inst\\sub\\a.dll", StagedCheck(), &folders));
+    // The record holds the folders with "\\" for every separator.
+    EXPECT_TRUE(folders.Holds(platform::ReplaceChar(dir / "inst\\sub", '/', '\\')));
+    EXPECT_TRUE(folders.Holds(platform::ReplaceChar(dir / "inst", '/', '\\')));
+    ASSERT_TRUE(InstallFile(dir / "new.dll", dir / "inst\\sub\\b.dll", StagedCheck(), &folders));
+    EXPECT_EQ(testsupport::ReadFileBytes(dir / "inst\\sub\\b.dll"), "new content");
+
+    // Removed behind the run's back: the file fails, whole, with nothing left.
+    ASSERT_TRUE(testsupport::RemoveTree(dir / "inst\\sub"));
+    std::string target = dir / "inst\\sub\\c.dll";
+    EXPECT_FALSE(InstallFile(dir / "new.dll", target, StagedCheck(), &folders));
+    EXPECT_FALSE(testsupport::FolderExists(dir / "inst\\sub"));
+    EXPECT_FALSE(testsupport::FileExists(StagingPathFor(target)));
+    // A run that has not seen the folder makes it again.
+    ASSERT_TRUE(InstallFile(dir / "new.dll", target));
+    EXPECT_EQ(testsupport::ReadFileBytes(target), "new content");
+}
+
 TEST(FileInstallTest, ReadOnlyTargetIsReplacedAndTheNewAttributesKept) {
     testsupport::TempDir dir;
     std::string target = dir / "a.dll";

@@ -3,6 +3,7 @@
 // Wine they are what a Linux symbolic link looks like to a Windows program.
 #include "platform/fs.h"
 
+#include "platform/codepage.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -173,6 +174,52 @@ TEST(PrivateFolderTest, AFolderOthersMayChangeIsNeverUsed) {
     }
 }
 
+TEST(LinkFreeBelowTest, CheckedLevelsAreLookedAtOnceAndTheFileItselfAlways) {
+    TempDir dir;
+    std::string outside = dir / "outside";
+    platform::CreateDir(outside.c_str());
+    ASSERT_TRUE(WriteFileBytes(outside + "\\keep.txt", "keep"));
+    std::string root = dir / "temp";
+    platform::CreateDir(root.c_str());
+    platform::CheckedFolders checked;
+
+    // The record holds the levels with "\\" for every separator.
+    auto level = [&root](const char* below) {
+        return platform::ReplaceChar(root + below, '/', '\\');
+    };
+
+    ASSERT_TRUE(platform::MakeLinkFreeBelow(root, root + "\\a\\b\\f.zip", &checked));
+    EXPECT_TRUE(FolderExists(root + "\\a\\b"));
+    EXPECT_TRUE(checked.Holds(level("\\a")));
+    EXPECT_FALSE(checked.Holds(level("\\b")));
+    EXPECT_TRUE(checked.Holds(level("\\a\\b")));
+    EXPECT_EQ(checked.Size(), 2u);
+
+    // The file's own name is looked at every time: a link there is removed.
+    Link(outside + "\\keep.txt", root + "\\a\\b\\g.zip");
+    ASSERT_TRUE(platform::MakeLinkFreeBelow(root, root + "\\a\\b\\g.zip", &checked));
+    EXPECT_FALSE(platform::GetAttributes((root + "\\a\\b\\g.zip").c_str()).exists);
+    Link(outside + "\\keep.txt", root + "\\a\\b\\h");
+    EXPECT_FALSE(platform::IsLinkFreeBelow(root, root + "\\a\\b\\h", &checked));
+
+    // A level not yet checked is looked at, found a link, and made a folder.
+    Link(outside, root + "\\a\\c");
+    EXPECT_FALSE(platform::IsLinkFreeBelow(root, root + "\\a\\c\\x", &checked));
+    EXPECT_FALSE(checked.Holds(level("\\a\\c")));
+    ASSERT_TRUE(platform::MakeLinkFreeBelow(root, root + "\\a\\c\\x", &checked));
+    EXPECT_TRUE(FolderExists(root + "\\a\\c"));
+    EXPECT_TRUE(checked.Holds(level("\\a\\c")));
+    EXPECT_TRUE(platform::IsLinkFreeBelow(root, root + "\\a\\c\\x", &checked));
+
+    // A level the run holds as checked is not looked at again (the run's own
+    // folder, which no one else may change); without the record it is.
+    ASSERT_TRUE(platform::RemoveTree((root + "\\a\\b").c_str()));
+    Link(outside, root + "\\a\\b");
+    EXPECT_TRUE(platform::IsLinkFreeBelow(root, root + "\\a\\b\\new", &checked));
+    EXPECT_FALSE(platform::IsLinkFreeBelow(root, root + "\\a\\b\\new"));
+    EXPECT_EQ(ReadFileBytes(outside + "\\keep.txt"), "keep");
+}
+
 #endif
 
 #ifdef _WIN32
@@ -304,5 +351,126 @@ TEST(PrivateFolderTest, AFolderEveryoneMayWriteIsMovedAside) {
 }
 
 #endif
+
+// Both platforms: the folders above a file are made from the first one that
+// is there, and what a run already knows is there is not looked at.
+TEST(CreateParentFoldersTest, MakesOnlyTheMissingLevelsAndNotesThem) {
+    TempDir dir;
+    std::string base = dir / "inst";
+    platform::CreateDir(base.c_str());
+    ASSERT_TRUE(WriteFileBytes(base + "\\file", "a file, not a folder"));
+    platform::CheckedFolders present;
+
+    platform::CreateParentFolders(base + "\\a\\b\\c\\f.dll", &present);
+    EXPECT_TRUE(FolderExists(base + "\\a\\b\\c"));
+    for (const char* level : {"", "\\a", "\\a\\b", "\\a\\b\\c"}) {
+        EXPECT_TRUE(present.Holds(base + level)) << level;
+    }
+    EXPECT_EQ(present.Size(), 4u);
+
+    // A file where a folder should be: nothing is made below it, nor noted.
+    platform::CreateParentFolders(base + "\\file\\x\\f.dll", &present);
+    EXPECT_FALSE(platform::GetAttributes((base + "\\file\\x").c_str()).exists);
+    EXPECT_EQ(ReadFileBytes(base + "\\file"), "a file, not a folder");
+    EXPECT_EQ(present.Size(), 4u);
+
+    // Without a record the same folders come out of a path of many levels.
+    std::string deep = dir / "deep";
+    for (int i = 0; i < 8; ++i) {
+        deep += "\\l" + std::to_string(i);
+    }
+    platform::CreateParentFolders(deep + "\\f");
+    ASSERT_TRUE(WriteFileBytes(deep + "\\f", "x"));
+    platform::CreateParentFolders(deep + "\\f");
+    EXPECT_EQ(ReadFileBytes(deep + "\\f"), "x");
+}
+
+// Attributes and last-write time, read and set through the open file in one
+// call each, arrive as the separate calls give them.
+TEST(FileTimesTest, AttributesAndTimeTogetherThroughTheOpenFile) {
+    TempDir dir;
+    const uint32_t kDos = (static_cast<uint32_t>(((2021 - 1980) << 9) | (6 << 5) | 15) << 16) |
+                          ((13 << 11) | (45 << 5) | (30 / 2));
+    std::string first = dir / "first.dat";
+    platform::File file;
+    ASSERT_TRUE(file.Open(first.c_str(), platform::File::Mode::CreateNew));
+    ASSERT_TRUE(file.Write("abc", 3));
+    // Read-only and the time in one step: the read-only file takes the time.
+    ASSERT_TRUE(file.SetDosTimeAndAttributes(kDos, platform::kAttrReadOnly));
+    ASSERT_TRUE(file.Close());
+    EXPECT_TRUE(platform::GetAttributes(first.c_str()).readOnly);
+    EXPECT_EQ(platform::GetFileDosTime(first.c_str()), kDos);
+
+    uint32_t attributes = 0;
+    int64_t written = 0;
+    ASSERT_TRUE(file.Open(first.c_str(), platform::File::Mode::ReadDenyWrite));
+    ASSERT_TRUE(file.GetDosAttributesAndWriteTime(&attributes, &written));
+    int64_t alone = 0;
+    uint32_t attributesAlone = 0;
+    ASSERT_TRUE(file.GetWriteTime(&alone));
+    ASSERT_TRUE(file.GetDosAttributes(&attributesAlone));
+    EXPECT_EQ(written, alone);
+    EXPECT_EQ(attributes, attributesAlone);
+    EXPECT_NE(attributes & platform::kAttrReadOnly, 0u);
+    ASSERT_TRUE(file.Close());
+
+    std::string second = dir / "second.dat";
+    ASSERT_TRUE(file.Open(second.c_str(), platform::File::Mode::CreateAlways));
+    ASSERT_TRUE(file.SetWriteTimeAndDosAttributes(written, attributes));
+    ASSERT_TRUE(file.Close());
+    EXPECT_TRUE(platform::GetAttributes(second.c_str()).readOnly);
+    EXPECT_EQ(platform::GetFileDosTime(second.c_str()), kDos);
+
+    // Back to writable, the time kept.
+    ASSERT_TRUE(platform::SetDosAttributes(second.c_str(), platform::kAttrNormal));
+    ASSERT_TRUE(file.Open(second.c_str(), platform::File::Mode::ReadDenyWrite));
+    ASSERT_TRUE(file.GetDosAttributesAndWriteTime(&attributes, &written));
+    EXPECT_EQ(attributes & platform::kAttrReadOnly, 0u);
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(platform::GetFileDosTime(second.c_str()), kDos);
+}
+
+// CreateAlways makes a new file whether or not the name is taken, and an
+// existing read-only file or folder stays as it is.
+TEST(FileSafetyTest, CreateAlwaysReplacesAFileAndKeepsReadOnlyFilesAndFolders) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        bool existing;
+        bool readOnly;
+        bool folder;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"new", false, false, false, true},
+        {"taken", true, false, false, true},
+        {"read-only", true, true, false, false},
+        {"folder", false, false, true, false},
+    };
+    for (const Case& c : cases) {
+        std::string path = dir / c.name;
+        if (c.existing) {
+            ASSERT_TRUE(WriteFileBytes(path, "old")) << c.name;
+        }
+        if (c.readOnly) {
+            ASSERT_TRUE(platform::SetDosAttributes(path.c_str(), platform::kAttrReadOnly));
+        }
+        if (c.folder) {
+            ASSERT_TRUE(platform::CreateDir(path.c_str())) << c.name;
+        }
+        platform::File file;
+        bool opened = file.Open(path.c_str(), platform::File::Mode::CreateAlways);
+        EXPECT_EQ(opened, c.opens) << c.name;
+        if (opened) {
+            ASSERT_TRUE(file.Write("new", 3)) << c.name;
+            ASSERT_TRUE(file.Close()) << c.name;
+            EXPECT_EQ(ReadFileBytes(path), "new") << c.name;
+        } else if (c.folder) {
+            EXPECT_TRUE(FolderExists(path)) << c.name;
+        } else {
+            EXPECT_EQ(ReadFileBytes(path), "old") << c.name;
+        }
+    }
+}
 
 }  // namespace
