@@ -32,6 +32,15 @@ using testsupport::WriteFileBytes;
 
 #ifndef _WIN32
 
+// A folder beside the one under test, holding keep.txt: what a planted link
+// points at, and what must come through untouched.
+std::string MakeOutside(const TempDir& dir) {
+    std::string outside = dir / "outside";
+    platform::CreateDir(outside.c_str());
+    EXPECT_TRUE(WriteFileBytes(outside + "\\keep.txt", "keep"));
+    return outside;
+}
+
 std::string Native(const std::string& path) { return platform::NativePath(path.c_str()); }
 
 void Link(const std::string& target, const std::string& link) {
@@ -46,9 +55,7 @@ mode_t ModeOf(const std::string& path) {
 
 TEST(RemoveTreeTest, RemovesLinksAsLinksAndNothingOutside) {
     TempDir dir;
-    std::string outside = dir / "outside";
-    platform::CreateDir(outside.c_str());
-    ASSERT_TRUE(WriteFileBytes(outside + "\\keep.txt", "keep"));
+    std::string outside = MakeOutside(dir);
     std::string tree = dir / "tree";
     platform::CreateParentFolders(tree + "\\sub\\f");
     ASSERT_TRUE(WriteFileBytes(tree + "\\sub\\f", "x"));
@@ -70,9 +77,7 @@ TEST(RemoveTreeTest, RemovesLinksAsLinksAndNothingOutside) {
 
 TEST(RemoveTreeTest, ALinkInPlaceOfTheFolderIsRemovedNotFollowed) {
     TempDir dir;
-    std::string outside = dir / "outside";
-    platform::CreateDir(outside.c_str());
-    ASSERT_TRUE(WriteFileBytes(outside + "\\keep.txt", "keep"));
+    std::string outside = MakeOutside(dir);
     Link(outside, dir / "tree");
     EXPECT_TRUE(platform::RemoveTree((dir / "tree").c_str()));
     EXPECT_FALSE(platform::GetAttributes((dir / "tree").c_str()).exists);
@@ -158,9 +163,7 @@ TEST(PrivateFolderTest, AFolderOthersMayChangeIsNeverUsed) {
             continue;  // only root can give a folder away
         }
         TempDir dir;
-        std::string outside = dir / "outside";
-        platform::CreateDir(outside.c_str());
-        ASSERT_TRUE(WriteFileBytes(outside + "\\keep.txt", "keep"));
+        std::string outside = MakeOutside(dir);
         std::string folder = dir / "lksupdate";
         c.prepare(folder, outside);
 
@@ -176,9 +179,7 @@ TEST(PrivateFolderTest, AFolderOthersMayChangeIsNeverUsed) {
 
 TEST(LinkFreeBelowTest, CheckedLevelsAreLookedAtOnceAndTheFileItselfAlways) {
     TempDir dir;
-    std::string outside = dir / "outside";
-    platform::CreateDir(outside.c_str());
-    ASSERT_TRUE(WriteFileBytes(outside + "\\keep.txt", "keep"));
+    std::string outside = MakeOutside(dir);
     std::string root = dir / "temp";
     platform::CreateDir(root.c_str());
     platform::CheckedFolders checked;
