@@ -146,14 +146,16 @@ bool ParseMinisignPublicKey(std::string_view text, MinisignPublicKey* key) {
 }
 
 std::string MinisignKeyIdHex(const MinisignKeyId& keyId) {
-    // minisign prints the id as a little-endian 64-bit number.
+    // minisign prints the id as a little-endian 64-bit number with printf's
+    // "%" PRIX64: no leading zeros, so an id may have fewer than 16 digits.
     static const char kHex[] = "0123456789ABCDEF";
     std::string text;
     for (size_t i = keyId.size(); i-- > 0;) {
         text += kHex[keyId[i] >> 4];
         text += kHex[keyId[i] & 0x0f];
     }
-    return text;
+    size_t first = text.find_first_not_of('0');
+    return first == std::string::npos ? "0" : text.substr(first);
 }
 
 std::string FormatMinisignPublicKey(const MinisignPublicKey& key) {

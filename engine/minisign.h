@@ -64,7 +64,8 @@ const char* SignatureStatusName(SignatureStatus status);
 // line end is allowed. False when `text` is neither.
 bool ParseMinisignPublicKey(std::string_view text, MinisignPublicKey* key);
 
-// The key id as minisign prints it: 16 upper-case hex digits.
+// The key id as minisign prints it: upper-case hex digits, high byte first,
+// without leading zeros.
 std::string MinisignKeyIdHex(const MinisignKeyId& keyId);
 
 // A public key file as minisign writes it.

@@ -301,8 +301,20 @@ TEST(MinisignTest, PublicKeyForms) {
 }
 
 TEST(MinisignTest, KeyIdIsPrintedHighByteFirst) {
-    MinisignKeyId id = {0x23, 0x00, 0x63, 0x68, 0x07, 0x53, 0x23, 0xab};
-    EXPECT_EQ(MinisignKeyIdHex(id), "AB23530768630023");
+    struct Case {
+        MinisignKeyId id;
+        const char* hex;
+    };
+    const Case cases[] = {
+        {{0x23, 0x00, 0x63, 0x68, 0x07, 0x53, 0x23, 0xab}, "AB23530768630023"},
+        // minisign drops leading zeros, a nibble or whole bytes of them.
+        {{0xe9, 0xa6, 0xc5, 0x4c, 0x56, 0x1b, 0xd8, 0x0b}, "BD81B564CC5A6E9"},
+        {{0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, "201"},
+        {{0, 0, 0, 0, 0, 0, 0, 0}, "0"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MinisignKeyIdHex(c.id), c.hex);
+    }
 }
 
 TEST(MinisignTest, CommentsWithLineEndsAreNotWritten) {
