@@ -51,7 +51,10 @@ wizard_exe=$root/build/win64/app/lksupdate.exe
 wizard_driver=$root/build/win64/tests/ui/lks-wizard-driver.exe
 wizard=${UPDATE_BENCH_WIZARD:-1}
 [ "$wine" != 0 ] && [ -f "$wizard_exe" ] && [ -f "$wizard_driver" ] || wizard=0
-if [ "$wizard" != 0 ] && ! python3 -c 'import socket; socket.socket().bind(("127.0.0.1", 80))' 2>/dev/null; then
+if [ "$wizard" != 0 ] && ! python3 -c 'import socket
+s = socket.socket()
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)  # as nginx binds: a closed run may leave TIME_WAIT
+s.bind(("127.0.0.1", 80))' 2>/dev/null; then
     echo "update_bench: 127.0.0.1:80 is taken, the wizard's row is left out" >&2
     wizard=0
 fi
