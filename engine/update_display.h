@@ -1,7 +1,7 @@
 // What the update engine shows, and the only way it changes the display. The
-// wizard's progress page does each operation with its controls on the UI
-// thread while the caller waits; the console updater and the tests have
-// their own. Only SetWizardButtons returns at once (it is posted).
+// wizard's progress page queues each operation for its UI thread, which does
+// them in order, and posts SetWizardButtons behind them; the console updater
+// and the tests have their own.
 #pragma once
 
 #include "platform/notify.h"

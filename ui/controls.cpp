@@ -36,10 +36,6 @@ void ListViewControl::SetItemText(int row, int column, const std::string& text) 
                  reinterpret_cast<LPARAM>(&item));
 }
 
-void ListViewControl::EnsureVisible(int row) {
-    SendMessageA(m_hWnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
-}
-
 void ProgressControl::SetRange16(int upper) {
     SendMessageA(m_hWnd, PBM_SETRANGE, 0, MAKELPARAM(0, static_cast<WORD>(upper)));
 }

@@ -1,6 +1,6 @@
-// Thin wrappers over the common controls the progress page uses. Each call is
-// a sent message, so a worker thread may call them: the control does the work
-// on its own (the UI) thread while the caller waits.
+// Thin wrappers over the common controls the progress page uses, each call a
+// sent message. The page makes them on the UI thread, from the work the
+// update worker queues for it.
 #pragma once
 
 #ifdef _WIN32
@@ -20,7 +20,6 @@ public:
     // Inserts a row with `text` in column 0 (image 0); its index, or -1.
     int InsertItem(int row, const std::string& text);
     void SetItemText(int row, int column, const std::string& text);
-    void EnsureVisible(int row);
 
 private:
     HWND m_hWnd = nullptr;

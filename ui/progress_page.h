@@ -9,6 +9,8 @@
 #include "engine/update_display.h"
 #include "engine/update_run.h"
 #include "ui/controls.h"
+#include "ui/paint_throttle.h"
+#include "ui/ui_work_queue.h"
 #include "ui/wizard_page.h"
 
 class CMyPropertyPage2 : public ui::WizardPage, private IUpdateDisplay, public CUpdateRun {
@@ -26,7 +28,8 @@ protected:
 
 private:
     // The display, called by the worker thread (and by OnMessage for download
-    // events); every call but SetWizardButtons is a sent message.
+    // events). The worker's calls are queued for the UI thread, which does
+    // them in order; SetWizardButtons is posted to the sheet, behind them.
     void SetStatusText(const std::string& text) override;
     void AppendFileRow(const std::string& fileName, int size, const std::string& status) override;
     void SetRowStatus(int row, const std::string& status) override;
@@ -38,7 +41,10 @@ private:
     void SetWizardButtons(unsigned flags) override;
     platform::NotifyTarget NotifyTarget() override;
 
-    ui::ProgressControl& Bar(ProgressBar bar);
+    // The bar, held from painting until the next interval.
+    ui::ProgressControl& HeldBar(ProgressBar bar);
+    ui::PaintThrottle m_paintThrottle;
+    ui::UiWorkQueue m_uiWork;
 
     const UpdateSettings& m_settings;
 };

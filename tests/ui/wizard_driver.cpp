@@ -41,7 +41,7 @@ constexpr char kUsage[] =
     "  press back|next|finish|cancel presses an enabled wizard button\n"
     "  press-watch BUTTON [ms]       presses it; the buttons usable when the next page's\n"
     "                                activation handler returned, before the sheet went on\n"
-    "  list                          list view 1001 of the page: columns, then rows\n"
+    "  list                          list view 1001 of the page: columns, rows, rows in view\n"
     "  bar ID                        progress bar ID of the page: range and position\n"
     "  message-box [TITLE [ms]]      a message box of another program: caption, text, buttons\n"
     "  box-icon [TITLE [ms]]         the icon of that message box: exclamation, question,\n"

@@ -220,6 +220,33 @@ class WizardUpdateTest(DriverSteps, unittest.TestCase):
         self.expect_installed(REL2)
         self.assertFalse(os.path.exists(self.temp), 'a completed update leaves no temporary folder')
 
+    def test_a_long_update_ends_painted_with_its_last_row_in_view(self):
+        # The page paints its controls once per interval while the worker
+        # changes them, and scrolls the list only then: once the run is over
+        # everything is painted again and the last row is in view.
+        many = {b'share/many/f%03d.txt' % i: b'file %d' % i for i in range(60)}
+        self.install_release1(settings='UPDATEHOST=127.0.0.1\r\n')
+        self.publish({**REL1, **many}, 'rel2')
+        self.serve()
+        self.start_wizard()
+        self.step('press', 'next')
+        self.wait_text(1003, TEXT_COMPLETED)
+        listing = self.step('list')
+        self.assertEqual(listing['rows'], [str(len(many))])
+        self.assertEqual(listing['row'][-1], f'f059.txt\t{len(b"file 59")}\t完成.')
+        top, per_page = int(listing['top'][0]), int(listing['per-page'][0])
+        self.assertLess(per_page, len(many), 'the list holds more rows than it shows')
+        self.assertGreaterEqual(top + per_page, len(many), f'the last row is in view: {listing}')
+        # Painting resumes within one interval of the last change.
+        shown = []
+        for _ in range(50):
+            shown = [c for c in self.step('controls')['control']
+                     if c.split()[0] in ('1000', '1001', '1002', '1003')]
+            if all(' visible=1 ' in c for c in shown):
+                break
+        self.assertEqual(len(shown), 4, shown)
+        self.assertTrue(all(' visible=1 ' in c for c in shown), shown)
+
     def test_closing_text_stays_the_last_text(self):
         # The last download fails right before the closing text: its late
         # notice ("失败.") must not replace it. Each case reads the status

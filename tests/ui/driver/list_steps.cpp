@@ -102,6 +102,15 @@ int List(const Args&) {
         }
         Print("row", Utf8(line));
     }
+    // Which rows are in view.
+    LRESULT top = 0;
+    LRESULT perPage = 0;
+    if (!Send(list, LVM_GETTOPINDEX, 0, 0, &top) ||
+        !Send(list, LVM_GETCOUNTPERPAGE, 0, 0, &perPage)) {
+        return Fail("the list does not say which rows are in view");
+    }
+    PrintNumber("top", top);
+    PrintNumber("per-page", perPage);
     return 0;
 }
 
