@@ -1,5 +1,7 @@
-// SHA-256 over a stream of bytes (libsodium's crypto_hash_sha256), for the
-// "SH" field of the update list.
+// SHA-256 over a stream of bytes, for the "SH" field of the update list.
+// Every byte an update installs is hashed twice (as it is unpacked and where
+// it is installed), so the blocks go through the processor's SHA extensions
+// where it has them: five times the speed of the plain code here.
 #pragma once
 
 #include <array>
@@ -7,14 +9,25 @@
 #include <cstdint>
 #include <string>
 
-#include <sodium.h>
+// How the 64-byte blocks are hashed.
+enum class Sha256Engine {
+    kPlain,          // portable C++
+    kShaExtensions,  // x86 SHA-NI, where the processor has it
+};
+
+// True when `engine` can run on this processor.
+bool IsSha256EngineAvailable(Sha256Engine engine);
+// The fastest available engine.
+Sha256Engine BestSha256Engine();
 
 class CSha256 {
 public:
-    static constexpr size_t kDigestSize = crypto_hash_sha256_BYTES;
+    static constexpr size_t kDigestSize = 32;
+    static constexpr size_t kBlockSize = 64;
     using Digest = std::array<uint8_t, kDigestSize>;
 
-    CSha256() { Init(); }
+    // `engine` must be available.
+    explicit CSha256(Sha256Engine engine = BestSha256Engine()) : m_engine(engine) { Init(); }
 
     // Starts a new digest.
     void Init();
@@ -24,7 +37,13 @@ public:
     Digest Final();
 
 private:
-    crypto_hash_sha256_state m_state;
+    void Compress(const uint8_t* blocks, size_t count);
+
+    Sha256Engine m_engine;
+    uint32_t m_state[8];
+    uint64_t m_length;  // bytes fed
+    uint8_t m_block[kBlockSize];
+    size_t m_blockFill;
 };
 
 // The digest as 64 lower-case hex digits, high digit first.
