@@ -27,7 +27,9 @@ void UiWorkQueue::Attach(HWND window, UINT message) {
 }
 
 void UiWorkQueue::Run(std::function<void()> work) {
-    if (GetWindowThreadProcessId(m_window, nullptr) == GetCurrentThreadId()) {
+    // Before Attach there is no window to post to (a null one would post to
+    // the caller's own thread): only the UI thread itself can be calling.
+    if (!m_window || GetWindowThreadProcessId(m_window, nullptr) == GetCurrentThreadId()) {
         RunPending();
         work();
         return;
