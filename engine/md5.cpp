@@ -1,5 +1,7 @@
 #include "engine/md5.h"
 
+#include "engine/hex_text.h"
+
 #include <cstring>
 
 namespace {
@@ -187,11 +189,5 @@ CMD5::Digest CMD5::Final() {
 }
 
 std::string DigestToHex(const CMD5::Digest& digest) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string text(2 * digest.size(), '0');
-    for (size_t i = 0; i < digest.size(); ++i) {
-        text[2 * i] = kHex[digest[i] >> 4];
-        text[2 * i + 1] = kHex[digest[i] & 0x0f];
-    }
-    return text;
+    return LowerHex(digest.data(), digest.size());
 }

@@ -1,5 +1,6 @@
 #include "engine/sha256.h"
 
+#include "engine/hex_text.h"
 #include "engine/sha256_blocks.h"
 
 #include <cstring>
@@ -74,13 +75,7 @@ CSha256::Digest CSha256::Final() {
 }
 
 std::string Sha256ToHex(const CSha256::Digest& digest) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string text(2 * CSha256::kDigestSize, '0');
-    for (size_t i = 0; i < digest.size(); ++i) {
-        text[2 * i] = kHex[digest[i] >> 4];
-        text[2 * i + 1] = kHex[digest[i] & 0x0f];
-    }
-    return text;
+    return LowerHex(digest.data(), digest.size());
 }
 
 std::string Sha256Hex(const void* data, size_t length) {
