@@ -24,12 +24,13 @@ UiWorkQueue::~UiWorkQueue() { DeleteCriticalSection(&m_lock); }
 void UiWorkQueue::Attach(HWND window, UINT message) {
     m_window = window;
     m_message = message;
+    m_windowThread = GetWindowThreadProcessId(window, nullptr);
 }
 
 void UiWorkQueue::Run(std::function<void()> work) {
     // Before Attach there is no window to post to (a null one would post to
     // the caller's own thread): only the UI thread itself can be calling.
-    if (!m_window || GetWindowThreadProcessId(m_window, nullptr) == GetCurrentThreadId()) {
+    if (!m_window || m_windowThread == GetCurrentThreadId()) {
         RunPending();
         work();
         return;

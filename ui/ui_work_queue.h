@@ -42,6 +42,7 @@ private:
 
     HWND m_window = nullptr;
     UINT m_message = 0;
+    DWORD m_windowThread = 0;
     CRITICAL_SECTION m_lock;
     std::deque<std::function<void()>> m_pending;
     bool m_posted = false;
