@@ -14,7 +14,10 @@ bool PaintThrottle::IsHeld(HWND control) const {
 }
 
 void PaintThrottle::Hold(HWND control) {
-    if (!control || IsHeld(control) || m_heldCount == kMaxControls) {
+    // WM_SETREDRAW TRUE shows the window again: a control hidden on purpose
+    // is never held.
+    if (!control || IsHeld(control) || m_heldCount == kMaxControls ||
+        !(GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE)) {
         return;
     }
     // Without the timer nothing would paint the control again.

@@ -26,7 +26,8 @@ public:
     explicit PaintThrottle(HWND timerOwner = nullptr) : m_timerOwner(timerOwner) {}
 
     // Before `control` changes: its painting waits for the next interval.
-    // Painted at once as before when no timer can be had.
+    // Painted at once as before when no timer can be had, and never held
+    // while hidden.
     void Hold(HWND control);
     // Brings `row` of `list` into view, when painting resumes if the list is
     // held: scrolling a list that does not paint costs as much as painting.
