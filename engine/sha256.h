@@ -26,8 +26,12 @@ public:
     static constexpr size_t kBlockSize = 64;
     using Digest = std::array<uint8_t, kDigestSize>;
 
-    // `engine` must be available.
-    explicit CSha256(Sha256Engine engine = BestSha256Engine()) : m_engine(engine) { Init(); }
+    // An engine this processor lacks falls back to the plain one: the SHA
+    // instructions would stop the program.
+    explicit CSha256(Sha256Engine engine = BestSha256Engine())
+        : m_engine(IsSha256EngineAvailable(engine) ? engine : Sha256Engine::kPlain) {
+        Init();
+    }
 
     // Starts a new digest.
     void Init();
